@@ -1,0 +1,11 @@
+// Diagnostic lines of the channel layer: one line each on standard error.
+#pragma once
+
+#include <string_view>
+
+namespace quillmar {
+
+// Writes `line` and a line end to standard error; never throws.
+void ReportDiagnostic(std::string_view line) noexcept;
+
+}  // namespace quillmar

@@ -1,0 +1,65 @@
+#include "channel/method_channel.h"
+
+#include <variant>
+
+#include "channel/diagnostics.h"
+#include "channel/engine_method_result.h"
+
+namespace quillmar {
+
+void MethodChannel::SetMethodCallHandler(MethodCallHandler handler) const {
+  if (!handler) {
+    messenger_->SetChannelHandler(name_, nullptr);
+    return;
+  }
+  const StandardMethodCodec* codec = codec_;
+  std::string channel_name = name_;
+  messenger_->SetChannelHandler(
+      name_, [handler = std::move(handler), codec, channel_name](
+                 const uint8_t* message, size_t message_size, BinaryReply reply) {
+        auto result = std::make_unique<EngineMethodResult>(std::move(reply), codec);
+        std::unique_ptr<MethodCall> call = codec->DecodeCall(message, message_size);
+        if (!call) {
+          ReportDiagnostic("Unable to construct method call from message on channel " +
+                           channel_name);
+          result->NotImplemented();
+          return;
+        }
+        handler(*call, std::move(result));
+      });
+}
+
+void MethodChannel::InvokeMethod(const std::string& method,
+                                 std::unique_ptr<EncodableValue> arguments,
+                                 std::unique_ptr<MethodResult> result) const {
+  MethodCall call(method, std::move(arguments));
+  std::unique_ptr<std::vector<uint8_t>> message = codec_->EncodeCall(call);
+  if (!result) {
+    messenger_->SendOnChannel(name_, message->data(), message->size());
+    return;
+  }
+  std::shared_ptr<MethodResult> shared_result = std::move(result);
+  const StandardMethodCodec* codec = codec_;
+  std::string channel_name = name_;
+  BinaryReply on_reply = [shared_result, codec, channel_name](const uint8_t* reply,
+                                                              size_t reply_size) {
+    if (reply_size == 0) {
+      shared_result->NotImplemented();
+      return;
+    }
+    bool decoded = false;
+    try {
+      decoded = codec->DecodeResponse(reply, reply_size, shared_result.get());
+    } catch (const std::bad_variant_access&) {
+      // An error envelope whose code or message has the wrong type.
+      decoded = false;
+    }
+    if (!decoded) {
+      ReportDiagnostic("Unable to decode reply to method invocation on channel " + channel_name);
+      shared_result->NotImplemented();
+    }
+  };
+  messenger_->SendOnChannel(name_, message->data(), message->size(), std::move(on_reply));
+}
+
+}  // namespace quillmar

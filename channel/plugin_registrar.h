@@ -1,0 +1,87 @@
+// Wrappers of the host's plug-in registrar. A wrapper lives from
+// registration until the host destroys the registrar, and owns the plug-ins
+// added to it, its messenger and its texture registrar.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <set>
+
+#include <flutter_windows.h>
+
+#include "channel/binary_messenger.h"
+
+namespace quillmar {
+
+// A plug-in object owned by a registrar wrapper.
+class Plugin {
+ public:
+  virtual ~Plugin() = default;
+};
+
+// Textures are part of the registrar's API; nothing here uses them.
+class TextureRegistrar {
+ public:
+  virtual ~TextureRegistrar() = default;
+};
+
+class TextureRegistrarImpl : public TextureRegistrar {
+ public:
+  explicit TextureRegistrarImpl(FlutterDesktopTextureRegistrarRef registrar)
+      : registrar_(registrar) {}
+  int64_t RegisterTexture(const FlutterDesktopTextureInfo* info);
+  bool MarkTextureFrameAvailable(int64_t texture_id);
+  bool UnregisterTexture(int64_t texture_id);
+
+ private:
+  FlutterDesktopTextureRegistrarRef registrar_;  // not owned
+};
+
+class FlutterView {
+ public:
+  explicit FlutterView(FlutterDesktopViewRef view) : view_(view) {}
+
+ private:
+  [[maybe_unused]] FlutterDesktopViewRef view_;  // not owned, never used
+};
+
+class PluginRegistrar {
+ public:
+  explicit PluginRegistrar(FlutterDesktopPluginRegistrarRef registrar);
+  virtual ~PluginRegistrar();
+  PluginRegistrar(const PluginRegistrar&) = delete;
+  PluginRegistrar& operator=(const PluginRegistrar&) = delete;
+
+  FlutterDesktopPluginRegistrarRef registrar() const { return registrar_; }
+  BinaryMessenger* messenger() const { return messenger_.get(); }
+  TextureRegistrar* texture_registrar() const { return texture_registrar_.get(); }
+
+  // Takes ownership of `plugin` until the wrapper is destroyed.
+  void AddPlugin(std::unique_ptr<Plugin> plugin);
+  size_t plugin_count() const { return plugins_.size(); }
+
+ protected:
+  // Destroys the plug-ins; wrappers call it first in their destructor.
+  void ClearPlugins();
+
+ private:
+  FlutterDesktopPluginRegistrarRef registrar_;  // not owned
+  std::unique_ptr<BinaryMessengerImpl> messenger_;
+  std::unique_ptr<TextureRegistrarImpl> texture_registrar_;
+  std::set<std::unique_ptr<Plugin>> plugins_;
+};
+
+class PluginRegistrarWindows : public PluginRegistrar {
+ public:
+  explicit PluginRegistrarWindows(FlutterDesktopPluginRegistrarRef registrar);
+  // Plug-ins go first, then the view and the delegates, then the messenger.
+  ~PluginRegistrarWindows() override;
+
+ private:
+  std::unique_ptr<FlutterView> view_;
+  int next_delegate_id_ = 1;
+  std::map<int, void*> window_proc_delegates_;
+};
+
+}  // namespace quillmar

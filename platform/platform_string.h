@@ -1,0 +1,58 @@
+// Counted UTF-16 text, the platform's string type. Its storage is wiped when
+// released, because item values and passwords pass through it.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "platform/secure_memory.h"
+
+namespace quillmar::platform {
+
+class PlatformString {
+ public:
+  PlatformString() = default;
+  PlatformString(std::u16string_view text) : text_(text) {}
+  PlatformString(const char16_t* text) : text_(text) {}
+  PlatformString(const PlatformString&) = default;
+  PlatformString(PlatformString&& other) noexcept : text_(std::move(other.text_)) {
+    other.Clear();
+  }
+  PlatformString& operator=(const PlatformString& other) {
+    if (this != &other) {
+      Clear();
+      text_ = other.text_;
+    }
+    return *this;
+  }
+  PlatformString& operator=(PlatformString&& other) noexcept {
+    if (this != &other) {
+      Clear();
+      text_ = std::move(other.text_);
+      other.Clear();
+    }
+    return *this;
+  }
+  ~PlatformString() { Clear(); }
+
+  const char16_t* data() const { return text_.c_str(); }
+  size_t size() const { return text_.size(); }
+  bool empty() const { return text_.empty(); }
+  std::u16string_view view() const { return text_; }
+
+  // Wipes the code units before dropping them.
+  void Clear() {
+    SecureWipe(text_.data(), text_.size() * sizeof(char16_t));
+    text_.clear();
+  }
+
+  friend bool operator==(const PlatformString& a, const PlatformString& b) {
+    return a.text_ == b.text_;
+  }
+
+ private:
+  std::u16string text_;
+};
+
+}  // namespace quillmar::platform

@@ -1,0 +1,58 @@
+// Wiping of memory that held secrets, and a byte buffer that wipes itself.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace quillmar::platform {
+
+// Overwrites `size` bytes at `data` with zeros in a way the compiler keeps.
+void SecureWipe(void* data, size_t size) noexcept;
+
+// A byte buffer (the platform's IBuffer) whose bytes are wiped on release.
+class Buffer {
+ public:
+  Buffer() = default;
+  explicit Buffer(size_t size) : bytes_(size) {}
+  Buffer(const uint8_t* data, size_t size) : bytes_(data, data + size) {}
+  explicit Buffer(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {}
+  Buffer(const Buffer&) = default;
+  Buffer(Buffer&& other) noexcept : bytes_(std::move(other.bytes_)) { other.bytes_.clear(); }
+  Buffer& operator=(const Buffer& other) {
+    if (this != &other) {
+      Wipe();
+      bytes_ = other.bytes_;
+    }
+    return *this;
+  }
+  Buffer& operator=(Buffer&& other) noexcept {
+    if (this != &other) {
+      Wipe();
+      bytes_ = std::move(other.bytes_);
+      other.bytes_.clear();
+    }
+    return *this;
+  }
+  ~Buffer() { Wipe(); }
+
+  uint8_t* data() { return bytes_.data(); }
+  const uint8_t* data() const { return bytes_.data(); }
+  size_t size() const { return bytes_.size(); }
+  bool empty() const { return bytes_.empty(); }
+  uint32_t Length() const { return static_cast<uint32_t>(bytes_.size()); }
+  const std::vector<uint8_t>& bytes() const { return bytes_; }
+  void Resize(size_t size) { bytes_.resize(size); }
+
+  friend bool operator==(const Buffer& a, const Buffer& b) { return a.bytes_ == b.bytes_; }
+
+ private:
+  void Wipe() noexcept {
+    SecureWipe(bytes_.data(), bytes_.size());
+    bytes_.clear();
+  }
+
+  std::vector<uint8_t> bytes_;
+};
+
+}  // namespace quillmar::platform

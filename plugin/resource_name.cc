@@ -1,0 +1,7 @@
+#include "plugin/resource_name.h"
+
+namespace quillmar {
+
+const platform::PlatformString kResourceName(u"Quillmar");
+
+}  // namespace quillmar
