@@ -1,73 +1,80 @@
 #include "channel/encodable_value.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstring>
 
 namespace quillmar {
 namespace {
 
+template <class T>
+int CompareScalars(const T& a, const T& b) {
+  return a < b ? -1 : (b < a ? 1 : 0);
+}
+
 // Doubles by value, with every NaN after every other double and equal to
 // each other, so that ordered maps keep a strict weak order.
-bool DoubleLess(double a, double b) {
+int CompareDoubles(double a, double b) {
   bool a_nan = std::isnan(a);
   bool b_nan = std::isnan(b);
-  if (a_nan || b_nan) return !a_nan && b_nan;
-  return a < b;
+  if (a_nan || b_nan) return static_cast<int>(a_nan) - static_cast<int>(b_nan);
+  return CompareScalars(a, b);
 }
 
-template <class T>
-bool NumberListLess(const std::vector<T>& a, const std::vector<T>& b) {
-  for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
-    if constexpr (std::is_floating_point_v<T>) {
-      if (DoubleLess(a[i], b[i])) return true;
-      if (DoubleLess(b[i], a[i])) return false;
-    } else {
-      if (a[i] < b[i]) return true;
-      if (b[i] < a[i]) return false;
-    }
+template <class T, class Compare>
+int CompareSequences(const T& a, const T& b, Compare compare) {
+  auto left = a.begin();
+  auto right = b.begin();
+  for (; left != a.end() && right != b.end(); ++left, ++right) {
+    int order = compare(*left, *right);
+    if (order != 0) return order;
   }
-  return a.size() < b.size();
+  return CompareScalars(a.size(), b.size());
 }
 
-}  // namespace
-
-bool operator<(const EncodableValue& a, const EncodableValue& b) {
-  if (a.index() != b.index()) return a.index() < b.index();
+// One three-way comparison per level keeps nested values linear to compare.
+int CompareValues(const EncodableValue& a, const EncodableValue& b) {
+  if (a.index() != b.index()) return CompareScalars(a.index(), b.index());
   return std::visit(
-      [&b](const auto& left) -> bool {
+      [&b](const auto& left) -> int {
         using T = std::decay_t<decltype(left)>;
         const T& right = *b.GetIf<T>();
-        if constexpr (std::is_same_v<T, std::monostate>) {
-          return false;
+        if constexpr (std::is_same_v<T, std::monostate> ||
+                      std::is_same_v<T, CustomEncodableValue>) {
+          return 0;
         } else if constexpr (std::is_same_v<T, double>) {
-          return DoubleLess(left, right);
+          return CompareDoubles(left, right);
         } else if constexpr (std::is_same_v<T, std::string> ||
                              std::is_same_v<T, std::vector<uint8_t>>) {
           size_t common = std::min(left.size(), right.size());
           int order = common == 0 ? 0 : std::memcmp(left.data(), right.data(), common);
-          return order != 0 ? order < 0 : left.size() < right.size();
-        } else if constexpr (std::is_same_v<T, std::vector<int32_t>> ||
-                             std::is_same_v<T, std::vector<int64_t>> ||
-                             std::is_same_v<T, std::vector<double>> ||
+          if (order != 0) return order < 0 ? -1 : 1;
+          return CompareScalars(left.size(), right.size());
+        } else if constexpr (std::is_same_v<T, std::vector<double>> ||
                              std::is_same_v<T, std::vector<float>>) {
-          return NumberListLess(left, right);
+          return CompareSequences(left, right, [](auto x, auto y) { return CompareDoubles(x, y); });
+        } else if constexpr (std::is_same_v<T, std::vector<int32_t>> ||
+                             std::is_same_v<T, std::vector<int64_t>>) {
+          return CompareSequences(left, right, [](auto x, auto y) { return CompareScalars(x, y); });
         } else if constexpr (std::is_same_v<T, EncodableList>) {
-          return std::lexicographical_compare(left.begin(), left.end(), right.begin(),
-                                              right.end());
+          return CompareSequences(left, right, CompareValues);
         } else if constexpr (std::is_same_v<T, EncodableMap>) {
-          return std::lexicographical_compare(
-              left.begin(), left.end(), right.begin(), right.end(),
-              [](const auto& x, const auto& y) {
-                if (x.first < y.first) return true;
-                if (y.first < x.first) return false;
-                return x.second < y.second;
-              });
+          return CompareSequences(left, right, [](const auto& x, const auto& y) {
+            int order = CompareValues(x.first, y.first);
+            return order != 0 ? order : CompareValues(x.second, y.second);
+          });
         } else {
-          return left < right;
+          return CompareScalars(left, right);
         }
       },
       a.variant());
+}
+
+}  // namespace
+
+bool operator<(const EncodableValue& a, const EncodableValue& b) { return CompareValues(a, b) < 0; }
+
+bool operator==(const EncodableValue& a, const EncodableValue& b) {
+  return CompareValues(a, b) == 0;
 }
 
 }  // namespace quillmar

@@ -88,9 +88,7 @@ class EncodableValue {
 
   // Ordering: by alternative, then within it (NaN after every other double).
   friend bool operator<(const EncodableValue& a, const EncodableValue& b);
-  friend bool operator==(const EncodableValue& a, const EncodableValue& b) {
-    return !(a < b) && !(b < a);
-  }
+  friend bool operator==(const EncodableValue& a, const EncodableValue& b);
   friend bool operator!=(const EncodableValue& a, const EncodableValue& b) { return !(a == b); }
 
  private:

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <algorithm>
 #include <vector>
 
 namespace quillmar::platform {
@@ -42,7 +43,21 @@ class Buffer {
   bool empty() const { return bytes_.empty(); }
   uint32_t Length() const { return static_cast<uint32_t>(bytes_.size()); }
   const std::vector<uint8_t>& bytes() const { return bytes_; }
-  void Resize(size_t size) { bytes_.resize(size); }
+  // Shrinking wipes the bytes given up; growing may move the bytes, so the
+  // old storage is wiped first.
+  void Resize(size_t size) {
+    if (size < bytes_.size()) {
+      SecureWipe(bytes_.data() + size, bytes_.size() - size);
+      bytes_.resize(size);
+    } else if (size > bytes_.capacity()) {
+      std::vector<uint8_t> grown(size);
+      std::copy(bytes_.begin(), bytes_.end(), grown.begin());
+      Wipe();
+      bytes_ = std::move(grown);
+    } else {
+      bytes_.resize(size);
+    }
+  }
 
   friend bool operator==(const Buffer& a, const Buffer& b) { return a.bytes_ == b.bytes_; }
 

@@ -23,8 +23,10 @@ FLUTTER_EXPORT void QuillmarHostThreadRelease(QuillmarHostThreadRef thread);
 // True when the caller runs on `thread`.
 FLUTTER_EXPORT bool QuillmarHostThreadIsCurrent(QuillmarHostThreadRef thread);
 
-// Queues `task(data)` on `thread`, behind what is queued already. False when
-// the thread has stopped (the task is then not run).
+// Queues `task(data)` on `thread`, behind what is queued already. A task
+// accepted here always runs, also when the engine stops meanwhile, so a
+// caller may wait for it. False once the thread is stopping (the task is
+// then not run).
 FLUTTER_EXPORT bool QuillmarHostThreadPost(QuillmarHostThreadRef thread, void (*task)(void*),
                                            void* data);
 

@@ -1,0 +1,42 @@
+// An in-memory credential manager. Each FailNext queues one Win32 status for
+// the next call of that operation. Any thread may call it; one mutex guards
+// the state.
+#pragma once
+
+#include <deque>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/legacy_credentials.h"
+
+namespace quillmar::platform::fake {
+
+class FakeCredentialManager : public CredentialManager {
+ public:
+  enum class Op { kRead, kWrite, kDelete };
+
+  void FailNext(Op op, uint32_t status);
+  int calls(Op op) const;
+
+  void Put(const PlatformString& target_name, const Buffer& blob);
+  std::optional<Buffer> Find(const PlatformString& target_name) const;
+  std::vector<std::u16string> target_names() const;
+
+  uint32_t Read(const PlatformString& target_name, Buffer* blob) override;
+  uint32_t Write(const PlatformString& target_name, const Buffer& blob) override;
+  uint32_t Delete(const PlatformString& target_name) override;
+
+ private:
+  // Counts the call and takes its queued status (0 when none). Holds mutex_.
+  uint32_t Enter(Op op);
+
+  mutable std::mutex mutex_;
+  std::map<std::u16string, Buffer> credentials_;
+  std::map<Op, std::deque<uint32_t>> failures_;
+  std::map<Op, int> calls_;
+};
+
+}  // namespace quillmar::platform::fake

@@ -1,0 +1,168 @@
+#include "platform/fake/fake_store.h"
+
+#include <string>
+
+#include "platform/apartment.h"
+#include "platform/service_registry.h"
+
+namespace quillmar::platform::fake {
+
+class FakeStoreContext : public StoreContext {
+ public:
+  explicit FakeStoreContext(FakeStoreUpdates* store) : store_(store) {}
+
+  AsyncOperationPtr<StorePackageUpdates> GetAppAndOptionalStorePackageUpdatesAsync() override {
+    return store_->ListUpdates();
+  }
+
+  std::shared_ptr<StoreInstallOperation> RequestDownloadAndInstallStorePackageUpdatesAsync(
+      const StorePackageUpdates& updates) override {
+    return store_->Install(updates);
+  }
+
+ private:
+  FakeStoreUpdates* store_;
+};
+
+FakeStoreUpdates::FakeStoreUpdates(StoreScript script) : script_(std::move(script)) {}
+
+FakeStoreUpdates::~FakeStoreUpdates() {
+  std::vector<std::thread> producers;
+  {
+    std::lock_guard lock(mutex_);
+    producers.swap(producers_);
+  }
+  for (std::thread& producer : producers) producer.join();
+}
+
+std::shared_ptr<StoreContext> FakeStoreUpdates::GetDefault() {
+  if (script_.get_default_error) throw *script_.get_default_error;
+  return std::make_shared<FakeStoreContext>(this);
+}
+
+void FakeStoreUpdates::Produce(std::function<void()> work) {
+  std::lock_guard lock(mutex_);
+  producers_.emplace_back(std::move(work));
+}
+
+AsyncOperationPtr<StorePackageUpdates> FakeStoreUpdates::ListUpdates() {
+  {
+    std::lock_guard lock(mutex_);
+    ++listing_requests_;
+  }
+  auto listing = std::make_shared<AsyncOperation<StorePackageUpdates>>();
+  auto finish = [listing, script = script_] {
+    if (script.listing_error) {
+      listing->Fail(*script.listing_error);
+      return;
+    }
+    StorePackageUpdates updates(script.update_count);
+    for (size_t i = 0; i < updates.size(); ++i) {
+      std::u16string name = u"Quillmar.Package" + std::u16string(1, u'A' + static_cast<char16_t>(i));
+      updates[i].package_family_name = PlatformString(name);
+    }
+    listing->Complete(std::move(updates));
+  };
+  if (script_.listing_ends_later) {
+    Produce(finish);
+  } else {
+    finish();
+  }
+  return listing;
+}
+
+std::shared_ptr<StoreInstallOperation> FakeStoreUpdates::Install(
+    const StorePackageUpdates& updates) {
+  {
+    std::lock_guard lock(mutex_);
+    std::vector<std::u16string> names;
+    for (const StorePackageUpdate& update : updates) {
+      names.emplace_back(update.package_family_name.view());
+    }
+    install_requests_.push_back(std::move(names));
+  }
+  if (script_.install_request_error) throw *script_.install_request_error;
+  auto install = std::make_shared<StoreInstallOperation>();
+  std::shared_ptr<ObjectContext> requester = Current<Apartment>().CaptureContext();
+  Produce([install, requester, script = script_] {
+    // Let the requester finish installing its progress handler.
+    if (requester != nullptr) requester->Enter([] {});
+    for (size_t i = 0; i < script.total_progress.size(); ++i) {
+      if (script.before_report) script.before_report(i);
+      StorePackageUpdateStatus status;
+      status.total_download_progress = script.total_progress[i];
+      status.package_download_progress = 1.0 - script.total_progress[i];
+      status.package_update_state = StorePackageUpdateState::kDownloading;
+      install->ReportProgress(status);
+    }
+    if (script.install_error) {
+      install->Fail(*script.install_error);
+    } else if (script.install_canceled) {
+      install->Cancel();
+    } else {
+      StorePackageUpdateResult result;
+      result.overall_state = script.final_state;
+      install->Complete(std::move(result));
+    }
+  });
+  return install;
+}
+
+AsyncOperationPtr<AppRestartFailureReason> FakeStoreUpdates::RequestRestartAsync(
+    const PlatformString& launch_arguments) {
+  std::function<void()> hook;
+  {
+    std::lock_guard lock(mutex_);
+    restart_requests_.emplace_back(launch_arguments.view());
+    hook = restart_hook_;
+  }
+  if (hook) hook();
+  auto restart = std::make_shared<AsyncOperation<AppRestartFailureReason>>();
+  switch (script_.restart) {
+    case StoreScript::Restart::kRestarts:
+      restart->Complete(AppRestartFailureReason::kRestartPending);
+      break;
+    case StoreScript::Restart::kFails:
+      restart->Fail(PlatformError(kEAccessDenied));
+      break;
+    case StoreScript::Restart::kRaises:
+      throw PlatformError(kEFail);
+    case StoreScript::Restart::kNeverEnds: {
+      std::lock_guard lock(mutex_);
+      running_restart_ = restart;
+      break;
+    }
+  }
+  return restart;
+}
+
+void FakeStoreUpdates::set_restart_hook(std::function<void()> hook) {
+  std::lock_guard lock(mutex_);
+  restart_hook_ = std::move(hook);
+}
+
+void FakeStoreUpdates::FinishRestart() {
+  AsyncOperationPtr<AppRestartFailureReason> restart;
+  {
+    std::lock_guard lock(mutex_);
+    restart.swap(running_restart_);
+  }
+  if (restart) restart->Complete(AppRestartFailureReason::kOther);
+}
+
+size_t FakeStoreUpdates::listing_requests() const {
+  std::lock_guard lock(mutex_);
+  return listing_requests_;
+}
+
+std::vector<std::vector<std::u16string>> FakeStoreUpdates::install_requests() const {
+  std::lock_guard lock(mutex_);
+  return install_requests_;
+}
+
+std::vector<std::u16string> FakeStoreUpdates::restart_requests() const {
+  std::lock_guard lock(mutex_);
+  return restart_requests_;
+}
+
+}  // namespace quillmar::platform::fake

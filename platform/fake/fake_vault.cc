@@ -1,0 +1,83 @@
+#include "platform/fake/fake_vault.h"
+
+namespace quillmar::platform::fake {
+
+void FakeVault::FailNext(Op op, PlatformError error) {
+  std::lock_guard lock(mutex_);
+  failures_[op].push_back(std::move(error));
+}
+
+int FakeVault::calls(Op op) const {
+  std::lock_guard lock(mutex_);
+  auto entry = calls_.find(op);
+  return entry == calls_.end() ? 0 : entry->second;
+}
+
+void FakeVault::Put(const PlatformString& resource, const PlatformString& user_name,
+                    const PlatformString& password) {
+  std::lock_guard lock(mutex_);
+  entries_[NameOf(resource, user_name)] = password;
+}
+
+std::optional<PlatformString> FakeVault::Find(const PlatformString& resource,
+                                              const PlatformString& user_name) const {
+  std::lock_guard lock(mutex_);
+  auto entry = entries_.find(NameOf(resource, user_name));
+  if (entry == entries_.end()) return std::nullopt;
+  return entry->second;
+}
+
+size_t FakeVault::size() const {
+  std::lock_guard lock(mutex_);
+  return entries_.size();
+}
+
+void FakeVault::Open() {
+  std::lock_guard lock(mutex_);
+  Enter(Op::kOpen);
+}
+
+PasswordCredential FakeVault::Retrieve(const PlatformString& resource,
+                                       const PlatformString& user_name) {
+  std::lock_guard lock(mutex_);
+  Enter(Op::kRetrieve);
+  if (entries_.count(NameOf(resource, user_name)) == 0) throw PlatformError(kENotFound);
+  return {resource, user_name, PlatformString()};
+}
+
+void FakeVault::RetrievePassword(PasswordCredential* credential) {
+  std::lock_guard lock(mutex_);
+  Enter(Op::kRetrievePassword);
+  auto entry = entries_.find(NameOf(credential->resource, credential->user_name));
+  if (entry == entries_.end()) throw PlatformError(kENotFound);
+  credential->password = entry->second;
+}
+
+void FakeVault::Add(const PasswordCredential& credential) {
+  std::lock_guard lock(mutex_);
+  Enter(Op::kAdd);
+  entries_[NameOf(credential.resource, credential.user_name)] = credential.password;
+}
+
+void FakeVault::Remove(const PasswordCredential& credential) {
+  std::lock_guard lock(mutex_);
+  Enter(Op::kRemove);
+  if (entries_.erase(NameOf(credential.resource, credential.user_name)) == 0) {
+    throw PlatformError(kENotFound);
+  }
+}
+
+FakeVault::Name FakeVault::NameOf(const PlatformString& resource, const PlatformString& user_name) {
+  return {std::u16string(resource.view()), std::u16string(user_name.view())};
+}
+
+void FakeVault::Enter(Op op) {
+  ++calls_[op];
+  auto& queued = failures_[op];
+  if (queued.empty()) return;
+  PlatformError error = std::move(queued.front());
+  queued.pop_front();
+  throw error;
+}
+
+}  // namespace quillmar::platform::fake

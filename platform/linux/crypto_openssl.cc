@@ -1,0 +1,218 @@
+// The Linux cryptography backend on OpenSSL 3's libcrypto. OpenSSL's own
+// error texts are not passed on: each refusal carries a fixed message that
+// says what was wrong and never any of the bytes involved.
+#include <openssl/crypto.h>
+#include <openssl/err.h>
+#include <openssl/evp.h>
+#include <openssl/hmac.h>
+#include <openssl/rand.h>
+#include <openssl/rsa.h>
+#include <openssl/x509.h>
+
+#include <climits>
+#include <memory>
+
+#include "platform/linux/crypto_linux.h"
+#include "platform/linux/sha512_block.h"
+#include "platform/service_registry.h"
+
+namespace quillmar::platform {
+namespace {
+
+constexpr size_t kAesKeySize = 32;
+constexpr size_t kAesBlockSize = 16;
+constexpr size_t kSha256Size = 32;
+constexpr uint32_t kLargestCount = INT32_MAX;
+
+struct PkeyFree {
+  void operator()(EVP_PKEY* key) const { EVP_PKEY_free(key); }
+};
+struct PkeyContextFree {
+  void operator()(EVP_PKEY_CTX* context) const { EVP_PKEY_CTX_free(context); }
+};
+struct CipherContextFree {
+  void operator()(EVP_CIPHER_CTX* context) const { EVP_CIPHER_CTX_free(context); }
+};
+struct DigestContextFree {
+  void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
+};
+struct Pkcs8Free {
+  void operator()(PKCS8_PRIV_KEY_INFO* info) const { PKCS8_PRIV_KEY_INFO_free(info); }
+};
+using Pkey = std::unique_ptr<EVP_PKEY, PkeyFree>;
+using PkeyContext = std::unique_ptr<EVP_PKEY_CTX, PkeyContextFree>;
+
+// Raises the refusal; OpenSSL's queued reasons are dropped with it.
+[[noreturn]] void Refuse(HResult code, const char16_t* message) {
+  ERR_clear_error();
+  throw PlatformError(code, PlatformString(message));
+}
+
+void Require(bool ok, HResult code, const char16_t* message) {
+  if (!ok) Refuse(code, message);
+}
+
+// OpenSSL takes lengths as int.
+int IntLength(const Buffer& buffer) {
+  Require(buffer.size() <= static_cast<size_t>(INT_MAX - kAesBlockSize), kEInvalidArg,
+          u"The data is too long.");
+  return static_cast<int>(buffer.size());
+}
+
+Pkey ImportPublicKey(const Buffer& blob) {
+  const unsigned char* cursor = blob.data();
+  Pkey key(d2i_PUBKEY(nullptr, &cursor, static_cast<long>(blob.size())));
+  bool whole = key && cursor == blob.data() + blob.size();
+  Require(whole && EVP_PKEY_get_base_id(key.get()) == EVP_PKEY_RSA, kBadData,
+          u"The key is not an RSA public key in DER SubjectPublicKeyInfo form.");
+  return key;
+}
+
+Pkey ImportKeyPair(const Buffer& blob) {
+  const unsigned char* cursor = blob.data();
+  std::unique_ptr<PKCS8_PRIV_KEY_INFO, Pkcs8Free> info(
+      d2i_PKCS8_PRIV_KEY_INFO(nullptr, &cursor, static_cast<long>(blob.size())));
+  Pkey key(info && cursor == blob.data() + blob.size() ? EVP_PKCS82PKEY(info.get()) : nullptr);
+  Require(key && EVP_PKEY_get_base_id(key.get()) == EVP_PKEY_RSA, kBadData,
+          u"The key is not an RSA key pair in DER PKCS #8 form.");
+  return key;
+}
+
+// A context for OAEP with SHA-256 for the digest and the mask, no label.
+PkeyContext OaepSha256Context(EVP_PKEY* key, bool encrypt) {
+  PkeyContext context(EVP_PKEY_CTX_new(key, nullptr));
+  bool ready =
+      context &&
+      (encrypt ? EVP_PKEY_encrypt_init(context.get()) : EVP_PKEY_decrypt_init(context.get())) > 0 &&
+      EVP_PKEY_CTX_set_rsa_padding(context.get(), RSA_PKCS1_OAEP_PADDING) > 0 &&
+      EVP_PKEY_CTX_set_rsa_oaep_md(context.get(), EVP_sha256()) > 0 &&
+      EVP_PKEY_CTX_set_rsa_mgf1_md(context.get(), EVP_sha256()) > 0;
+  Require(ready, kEFail, u"RSA-OAEP could not be set up.");
+  return context;
+}
+
+class OpenSslCryptography : public Cryptography {
+ public:
+  Buffer DecodeFromBase64String(const PlatformString& text) override { return DecodeBase64(text); }
+  PlatformString EncodeToBase64String(const Buffer& bytes) override { return EncodeBase64(bytes); }
+  Buffer ConvertStringToBinary(const PlatformString& text) override { return EncodeUtf8(text); }
+  PlatformString ConvertBinaryToString(const Buffer& bytes) override { return DecodeUtf8(bytes); }
+  JsonObject ParseJsonObject(const PlatformString& text) override { return ParseJson(text); }
+
+  Buffer GenerateRandom(uint32_t count) override {
+    Require(count <= kLargestCount, kEInvalidArg, u"The count of random bytes is too large.");
+    Buffer bytes(count);
+    Require(RAND_bytes(bytes.data(), static_cast<int>(count)) == 1, kEFail,
+            u"The random source failed.");
+    return bytes;
+  }
+
+  bool Compare(const Buffer& a, const Buffer& b) override {
+    return a.size() == b.size() && CRYPTO_memcmp(a.data(), b.data(), a.size()) == 0;
+  }
+
+  Buffer HmacSha256(const Buffer& key, const Buffer& data) override {
+    static const unsigned char kNoKey = 0;
+    Buffer mac(kSha256Size);
+    unsigned int size = 0;
+    bool ok = HMAC(EVP_sha256(), key.empty() ? &kNoKey : key.data(), IntLength(key), data.data(),
+                   data.size(), mac.data(), &size) != nullptr;
+    Require(ok && size == kSha256Size, kEFail, u"HMAC-SHA256 failed.");
+    return mac;
+  }
+
+  Buffer EncryptAesCbcPkcs7(const Buffer& key, const Buffer& plaintext, const Buffer& iv) override {
+    return RunAesCbc(key, plaintext, iv, true);
+  }
+
+  Buffer DecryptAesCbcPkcs7(const Buffer& key, const Buffer& ciphertext,
+                            const Buffer& iv) override {
+    return RunAesCbc(key, ciphertext, iv, false);
+  }
+
+  Buffer DeriveKeyMaterialPbkdf2Sha512(const Buffer& password, const Buffer& salt,
+                                       uint32_t iteration_count, uint32_t byte_length) override {
+    Require(iteration_count >= 1 && iteration_count <= kLargestCount, kEInvalidArg,
+            u"The iteration count must be from 1 to 2147483647.");
+    Require(byte_length >= 1 && byte_length <= kLargestCount, kEInvalidArg,
+            u"The output length must be from 1 to 2147483647 bytes.");
+    Buffer derived(byte_length);
+    Pbkdf2HmacSha512(password.data(), password.size(), salt.data(), salt.size(), iteration_count,
+                     derived.data(), derived.size());
+    return derived;
+  }
+
+  Buffer EncryptRsaOaepSha256(const Buffer& public_key, const Buffer& plaintext) override {
+    Pkey key = ImportPublicKey(public_key);
+    PkeyContext context = OaepSha256Context(key.get(), true);
+    size_t modulus_size = static_cast<size_t>(EVP_PKEY_get_size(key.get()));
+    Require(plaintext.size() + 2 * kSha256Size + 2 <= modulus_size, kBadLength,
+            u"The data is too long for the key.");
+    size_t size = modulus_size;
+    Buffer ciphertext(size);
+    Require(EVP_PKEY_encrypt(context.get(), ciphertext.data(), &size, plaintext.data(),
+                             plaintext.size()) > 0,
+            kBadData, u"RSA-OAEP encryption failed.");
+    ciphertext.Resize(size);
+    return ciphertext;
+  }
+
+  Buffer DecryptRsaOaepSha256(const Buffer& private_key, const Buffer& ciphertext) override {
+    Pkey key = ImportKeyPair(private_key);
+    PkeyContext context = OaepSha256Context(key.get(), false);
+    size_t size = static_cast<size_t>(EVP_PKEY_get_size(key.get()));
+    Buffer plaintext(size);
+    Require(EVP_PKEY_decrypt(context.get(), plaintext.data(), &size, ciphertext.data(),
+                             ciphertext.size()) > 0,
+            kBadData, u"The ciphertext does not decrypt under this key.");
+    // Copied rather than shrunk: a buffer wipes only its current length.
+    return Buffer(plaintext.data(), size);
+  }
+
+  Buffer SignRsaPssSha256(const Buffer& private_key, const Buffer& message) override {
+    Pkey key = ImportKeyPair(private_key);
+    std::unique_ptr<EVP_MD_CTX, DigestContextFree> digest(EVP_MD_CTX_new());
+    EVP_PKEY_CTX* context = nullptr;  // owned by `digest`
+    bool ready = digest &&
+                 EVP_DigestSignInit(digest.get(), &context, EVP_sha256(), nullptr, key.get()) > 0 &&
+                 EVP_PKEY_CTX_set_rsa_padding(context, RSA_PKCS1_PSS_PADDING) > 0 &&
+                 EVP_PKEY_CTX_set_rsa_pss_saltlen(context, static_cast<int>(kSha256Size)) > 0 &&
+                 EVP_PKEY_CTX_set_rsa_mgf1_md(context, EVP_sha256()) > 0;
+    Require(ready, kEFail, u"RSA-PSS could not be set up.");
+    size_t size = static_cast<size_t>(EVP_PKEY_get_size(key.get()));
+    Buffer signature(size);
+    Require(
+        EVP_DigestSign(digest.get(), signature.data(), &size, message.data(), message.size()) > 0,
+        kBadData, u"The key cannot sign with RSA-PSS, SHA-256 and a 32-byte salt.");
+    signature.Resize(size);
+    return signature;
+  }
+
+ private:
+  static Buffer RunAesCbc(const Buffer& key, const Buffer& input, const Buffer& iv, bool encrypt) {
+    Require(key.size() == kAesKeySize, kEInvalidArg, u"AES-256 takes a key of 32 bytes.");
+    Require(iv.size() == kAesBlockSize, kEInvalidArg, u"AES-CBC takes an IV of 16 bytes.");
+    std::unique_ptr<EVP_CIPHER_CTX, CipherContextFree> context(EVP_CIPHER_CTX_new());
+    Require(context && EVP_CipherInit_ex(context.get(), EVP_aes_256_cbc(), nullptr, key.data(),
+                                         iv.data(), encrypt ? 1 : 0) == 1,
+            kEFail, u"AES-CBC could not be set up.");
+    Buffer output(input.size() + kAesBlockSize);
+    int written = 0;
+    int last = 0;
+    bool ok = EVP_CipherUpdate(context.get(), output.data(), &written, input.data(),
+                               IntLength(input)) == 1 &&
+              EVP_CipherFinal_ex(context.get(), output.data() + written, &last) == 1;
+    Require(ok, kBadData, u"The data is not a ciphertext under this key and IV.");
+    return Buffer(output.data(), static_cast<size_t>(written + last));
+  }
+};
+
+}  // namespace
+
+template <>
+Cryptography& DefaultService<Cryptography>() {
+  static OpenSslCryptography service;
+  return service;
+}
+
+}  // namespace quillmar::platform

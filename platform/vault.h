@@ -1,0 +1,44 @@
+// The password vault (PasswordVault and PasswordCredential): entries named by
+// a resource and a user name, each holding one password. Every call may be
+// made from any thread and blocks until the store has answered; entries are
+// shared with the other processes of the same user.
+#pragma once
+
+#include "platform/platform_string.h"
+
+namespace quillmar::platform {
+
+struct PasswordCredential {
+  PlatformString resource;
+  PlatformString user_name;
+  PlatformString password;  // empty until RetrievePassword has read it
+};
+
+class PasswordVault {
+ public:
+  virtual ~PasswordVault() = default;
+
+  // Creates the vault object that one operation works on. Raises a
+  // PlatformError when no vault can be created.
+  virtual void Open() = 0;
+
+  // The entry named (resource, user_name), its password not yet read. Raises
+  // kENotFound when there is none, and a PlatformError whose message names
+  // the cause when the store cannot be reached or is locked.
+  virtual PasswordCredential Retrieve(const PlatformString& resource,
+                                      const PlatformString& user_name) = 0;
+
+  // Reads the entry's password into credential->password. Raises kENotFound
+  // when the entry has gone, other errors as Retrieve.
+  virtual void RetrievePassword(PasswordCredential* credential) = 0;
+
+  // Stores the entry; an entry of the same resource and user name is
+  // replaced. Raises a PlatformError when it cannot be stored.
+  virtual void Add(const PasswordCredential& credential) = 0;
+
+  // Removes the entry named by credential's resource and user name. Raises
+  // kENotFound when there is none, other errors as Retrieve.
+  virtual void Remove(const PasswordCredential& credential) = 0;
+};
+
+}  // namespace quillmar::platform

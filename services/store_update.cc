@@ -1,0 +1,114 @@
+// "installStoreUpdate": installs the pending Store updates, reports their
+// download progress as "storeUpdateProgress" and, after a completed update,
+// asks for a restart.
+#include <exception>
+
+#include "common/awaiter.h"
+#include "common/failure_message.h"
+#include "common/text.h"
+#include "platform/apartment.h"
+#include "platform/service_registry.h"
+#include "platform/store_updates.h"
+#include "plugin/plugin_channel.h"
+#include "services/handlers.h"
+
+namespace quillmar {
+namespace {
+
+constexpr char kFailedCode[] = "FAILED";
+constexpr char kProgressMethod[] = "storeUpdateProgress";
+
+// Sends one notification; once the registrar that owned the channel is
+// gone there is nobody to tell and the notification is dropped.
+void SendProgress(double total_fraction) {
+  SendThroughPluginChannel(kProgressMethod, EncodableValue(total_fraction));
+}
+
+// The install's progress handler. The platform calls it on threads of its
+// own choosing, one report at a time; the host takes channel messages only
+// on its platform thread, so each send is queued there, behind the ones
+// before it. Without a platform thread to go to it sends where it runs.
+platform::StoreInstallOperation::ProgressHandler ForwardProgressTo(
+    std::shared_ptr<platform::ObjectContext> platform_thread) {
+  return [platform_thread](const platform::StorePackageUpdateStatus& status) {
+    double total_fraction = status.total_download_progress;
+    try {
+      if (platform_thread == nullptr) {
+        SendProgress(total_fraction);
+      } else {
+        platform_thread->Post([total_fraction] { SendProgress(total_fraction); });
+      }
+    } catch (...) {
+      // A failed notification stays here; the install goes on.
+    }
+  };
+}
+
+// Detaches the progress handler, and the platform thread it holds, when
+// the install is no longer awaited.
+class ProgressSubscription {
+ public:
+  ProgressSubscription(std::shared_ptr<platform::StoreInstallOperation> install,
+                       platform::StoreInstallOperation::ProgressHandler handler)
+      : install_(std::move(install)) {
+    install_->SetProgress(std::move(handler));
+  }
+  ~ProgressSubscription() { install_->SetProgress(nullptr); }
+  ProgressSubscription(const ProgressSubscription&) = delete;
+  ProgressSubscription& operator=(const ProgressSubscription&) = delete;
+
+ private:
+  std::shared_ptr<platform::StoreInstallOperation> install_;
+};
+
+// Lists and installs the updates; true when they were all installed or
+// there were none. Starts on the platform thread and resumes there.
+DetachedTask InstallUpdates(std::unique_ptr<MethodResult> result) {
+  try {
+    std::shared_ptr<platform::ObjectContext> platform_thread =
+        platform::Current<platform::Apartment>().CaptureContext();
+    std::shared_ptr<platform::StoreContext> store =
+        platform::Current<platform::StoreUpdates>().GetDefault();
+    platform::StorePackageUpdates updates =
+        co_await store->GetAppAndOptionalStorePackageUpdatesAsync();
+    if (updates.empty()) {
+      result->Success(EncodableValue(true));
+      co_return;
+    }
+    std::shared_ptr<platform::StoreInstallOperation> install =
+        store->RequestDownloadAndInstallStorePackageUpdatesAsync(updates);
+    platform::StorePackageUpdateResult outcome;
+    {
+      ProgressSubscription progress(install, ForwardProgressTo(platform_thread));
+      outcome = co_await platform::AsyncOperationPtr<platform::StorePackageUpdateResult>(install);
+    }
+    if (outcome.overall_state != platform::StorePackageUpdateState::kCompleted) {
+      result->Success(EncodableValue(false));
+      co_return;
+    }
+    result->Success(EncodableValue(true));
+  } catch (const platform::PlatformError& error) {
+    result->Error(kFailedCode, PlatformErrorMessage(error));
+    co_return;
+  } catch (...) {
+    result->Error(kNativeExceptionCode, DescribeFailure(std::current_exception()));
+    co_return;
+  }
+  // The call is answered; its result, and the host messenger it holds, go
+  // now rather than when the restart request ends, if it ever does.
+  result.reset();
+  try {
+    co_await platform::Current<platform::StoreUpdates>().RequestRestartAsync(
+        platform::PlatformString());
+  } catch (...) {
+    // A refused restart is not reported: the call has had its answer.
+  }
+}
+
+}  // namespace
+
+void HandleInstallStoreUpdate(const EncodableValue*, std::unique_ptr<MethodResult> result) {
+  InstallUpdates(std::move(result));
+}
+
+}  // namespace quillmar

@@ -1,0 +1,53 @@
+// The store operations the item handlers share: the version line, the vault
+// read and the legacy credential operations. All run on the calling thread
+// and block on the stores.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/platform_string.h"
+#include "platform/secure_memory.h"
+
+namespace quillmar {
+
+// True on Windows 10.0 or later; asked anew on every call.
+bool IsWindows10OrLater();
+
+// "Quillmar:" followed by the key's bytes.
+std::string CredentialTargetName(std::string_view key);
+
+// The vault password of the item, empty when the vault has no entry for it.
+// Raises every platform error other than not-found.
+platform::PlatformString ReadVaultPassword(const platform::PlatformString& key);
+
+struct LegacyCredential {
+  uint32_t status = 0;                   // Win32 status; not-found reads as 0
+  std::optional<platform::Buffer> text;  // the value's UTF-8 bytes
+};
+
+LegacyCredential ReadLegacyCredential(std::string_view key);
+// Stores the value up to its first zero byte; replaces an older credential.
+uint32_t WriteLegacyCredential(std::string_view key, std::string_view value);
+// Not-found is mapped to 0.
+uint32_t DeleteLegacyCredential(std::string_view key);
+
+// Moves the item into the vault and deletes the legacy credential once the
+// vault holds it. Never fails: on any failure the credential stays.
+void MigrateLegacyCredential(std::string_view key, std::string_view value);
+
+// Wipes a string that held a secret when the scope ends.
+class WipeOnExit {
+ public:
+  explicit WipeOnExit(std::string& text) : text_(text) {}
+  ~WipeOnExit() { platform::SecureWipe(text_.data(), text_.size()); }
+  WipeOnExit(const WipeOnExit&) = delete;
+  WipeOnExit& operator=(const WipeOnExit&) = delete;
+
+ private:
+  std::string& text_;
+};
+
+}  // namespace quillmar

@@ -1,0 +1,169 @@
+// "getKeychainItem", "upsertKeychainItem" (also "upsertBiometricSecureItem")
+// and "deleteKeychainItem": synchronous, on the platform thread. From
+// Windows 10 on items live in the vault, before it in the credential manager.
+#include <optional>
+#include <string>
+
+#include "common/arguments.h"
+#include "common/text.h"
+#include "platform/legacy_credentials.h"
+#include "platform/platform_error.h"
+#include "platform/service_registry.h"
+#include "platform/vault.h"
+#include "plugin/resource_name.h"
+#include "storage/handlers.h"
+#include "storage/item_stores.h"
+
+namespace quillmar {
+namespace {
+
+EncodableValue ItemReply(EncodableValue error, bool success, EncodableValue item_value) {
+  return EncodableValue(MakeReplyMap(
+      {{"error", std::move(error)}, {"success", success}, {"itemValue", std::move(item_value)}}));
+}
+
+EncodableValue FoundReply(EncodableValue item_value) {
+  return ItemReply(EncodableValue(), true, std::move(item_value));
+}
+
+EncodableValue UpsertReply(EncodableValue error) {
+  bool ok = error.IsNull();
+  return EncodableValue(
+      MakeReplyMap({{"error", std::move(error)}, {"status", std::string(ok ? "ok" : "error")}}));
+}
+
+EncodableValue DeleteReply(EncodableValue error) {
+  bool ok = error.IsNull();
+  return EncodableValue(MakeReplyMap({{"error", std::move(error)}, {"success", ok}}));
+}
+
+std::string StatusText(const char* prefix, uint32_t status) {
+  return prefix + std::to_string(status);
+}
+
+EncodableValue TextValue(const platform::Buffer& text) {
+  return EncodableValue(std::string(text.data(), text.data() + text.size()));
+}
+
+EncodableValue ReadFromVault(const std::string& key) {
+  try {
+    platform::PlatformString password = ReadVaultPassword(Utf8ToWide(key));
+    if (!password.empty()) return FoundReply(EncodableValue(WideToUtf8(password)));
+    LegacyCredential legacy = ReadLegacyCredential(key);
+    if (legacy.status == platform::kErrorSuccess && legacy.text) {
+      std::string_view text(reinterpret_cast<const char*>(legacy.text->data()),
+                            legacy.text->size());
+      MigrateLegacyCredential(key, text);
+      return FoundReply(TextValue(*legacy.text));
+    }
+    return FoundReply(EncodableValue());
+  } catch (const platform::PlatformError& error) {
+    return ItemReply(EncodableValue(PlatformErrorMessage(error)), false, EncodableValue());
+  }
+}
+
+EncodableValue ReadFromLegacyStore(const std::string& key) {
+  LegacyCredential legacy = ReadLegacyCredential(key);
+  if (legacy.status != platform::kErrorSuccess) {
+    return ItemReply(
+        EncodableValue(StatusText("get_keychain_item_error status was ", legacy.status)), false,
+        EncodableValue());
+  }
+  return FoundReply(legacy.text ? TextValue(*legacy.text) : EncodableValue());
+}
+
+// Takes the existing entry out of the vault, keeping it so that it can be put
+// back. An entry whose password cannot be read is left in place (the write
+// then replaces it). Swallows every failure.
+std::optional<platform::PasswordCredential> TakeExistingEntry(
+    platform::PasswordVault& vault, const platform::PlatformString& user_name) {
+  try {
+    platform::PasswordCredential existing = vault.Retrieve(kResourceName, user_name);
+    vault.RetrievePassword(&existing);
+    vault.Remove(existing);
+    return existing;
+  } catch (...) {
+    return std::nullopt;
+  }
+}
+
+void PutBack(platform::PasswordVault& vault, const platform::PasswordCredential& previous) {
+  try {
+    vault.Add(previous);
+  } catch (...) {
+    // The write's own failure is the one reported.
+  }
+}
+
+EncodableValue WriteToVault(const std::string& key, const std::string& value) {
+  try {
+    auto& vault = platform::Current<platform::PasswordVault>();
+    vault.Open();
+    platform::PlatformString user_name = Utf8ToWide(key);
+    std::optional<platform::PasswordCredential> previous = TakeExistingEntry(vault, user_name);
+    try {
+      vault.Add({kResourceName, user_name, Utf8ToWide(value)});
+    } catch (...) {
+      if (previous) PutBack(vault, *previous);
+      throw;
+    }
+    return UpsertReply(EncodableValue());
+  } catch (const platform::PlatformError& error) {
+    return UpsertReply(EncodableValue(PlatformErrorMessage(error)));
+  }
+}
+
+// A credential write replaces the older credential, so nothing is deleted first.
+EncodableValue WriteToLegacyStore(const std::string& key, const std::string& value) {
+  uint32_t status = WriteLegacyCredential(key, value);
+  if (status != platform::kErrorSuccess) {
+    return UpsertReply(EncodableValue(StatusText("write failed with error ", status)));
+  }
+  return UpsertReply(EncodableValue());
+}
+
+EncodableValue RemoveFromVault(platform::PasswordVault& vault, const std::string& key) {
+  try {
+    platform::PasswordCredential credential = vault.Retrieve(kResourceName, Utf8ToWide(key));
+    vault.Remove(credential);
+    return DeleteReply(EncodableValue());
+  } catch (const platform::PlatformError& error) {
+    if (error.code() == platform::kENotFound) return DeleteReply(EncodableValue());
+    return DeleteReply(EncodableValue(PlatformErrorMessage(error)));
+  }
+}
+
+}  // namespace
+
+void HandleGetKeychainItem(const EncodableValue* arguments, std::unique_ptr<MethodResult> result) {
+  std::string key = ReadStringArgument("itemKey", arguments);
+  result->Success(IsWindows10OrLater() ? ReadFromVault(key) : ReadFromLegacyStore(key));
+}
+
+void HandleUpsertKeychainItem(const EncodableValue* arguments,
+                              std::unique_ptr<MethodResult> result) {
+  std::string key = ReadStringArgument("itemKey", arguments);
+  std::string value = ReadStringArgument("itemValue", arguments);
+  WipeOnExit wipe_value(value);
+  result->Success(IsWindows10OrLater() ? WriteToVault(key, value) : WriteToLegacyStore(key, value));
+}
+
+void HandleDeleteKeychainItem(const EncodableValue* arguments,
+                              std::unique_ptr<MethodResult> result) {
+  std::string key = ReadStringArgument("itemKey", arguments);
+  if (!IsWindows10OrLater()) {
+    uint32_t status = DeleteLegacyCredential(key);
+    result->Success(status == platform::kErrorSuccess
+                        ? DeleteReply(EncodableValue())
+                        : DeleteReply(EncodableValue(
+                              StatusText("delete_keychain_item_error status was ", status))));
+    return;
+  }
+  // Outside the guard: a vault that cannot be created fails the call.
+  auto& vault = platform::Current<platform::PasswordVault>();
+  vault.Open();
+  result->Success(RemoveFromVault(vault, key));
+  DeleteLegacyCredential(key);
+}
+
+}  // namespace quillmar

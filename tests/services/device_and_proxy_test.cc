@@ -1,0 +1,266 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <stdexcept>
+
+#include "platform/fake/fake_device_family.h"
+#include "platform/fake/fake_proxy.h"
+#include "platform/service_registry.h"
+#include "services/handlers.h"
+#include "tests/support/recording_result.h"
+
+namespace quillmar {
+namespace {
+
+using platform::AutoProxyOptions;
+using platform::CurrentUserProxyConfig;
+using platform::PlatformError;
+using platform::PlatformString;
+using platform::ProxyInfo;
+using platform::ProxyText;
+using platform::fake::FakeAnalyticsInfo;
+using platform::fake::FakeProxyResolver;
+using testing::MapArgs;
+using testing::RecordedAnswer;
+
+// The one success value a handler answered.
+EncodableValue AnswerOf(void (*handler)(const EncodableValue*, std::unique_ptr<MethodResult>),
+                        const EncodableValue* arguments) {
+  auto [log, result] = testing::MakeRecordingResult();
+  handler(arguments, std::move(result));
+  std::vector<RecordedAnswer> answers = log->answers();
+  EXPECT_EQ(answers.size(), 1u);
+  if (answers.empty()) return EncodableValue();
+  EXPECT_EQ(answers.front().kind, RecordedAnswer::Kind::kSuccess);
+  return answers.front().value;
+}
+
+EncodableValue ProxyReply(const char* proxy, const char* bypass) {
+  return MapArgs({{"success", "true"}, {"proxyConfig", proxy}, {"proxyBypass", bypass}});
+}
+
+EncodableValue ProxyFailure(const char* error) {
+  return MapArgs({{"success", "false"}, {"error", error}});
+}
+
+struct DeviceCase {
+  const char* name;
+  std::function<void(FakeAnalyticsInfo&)> arrange;
+  EncodableValue reply;
+};
+
+class DeviceTypeTest : public ::testing::TestWithParam<DeviceCase> {};
+
+TEST_P(DeviceTypeTest, AnswersTheFamilyTextOrTrueOnFailure) {
+  FakeAnalyticsInfo analytics;
+  platform::ScopedOverride<platform::AnalyticsInfo> use(&analytics);
+  GetParam().arrange(analytics);
+  EncodableValue arguments = MapArgs({{"ignored", 1}});
+  EXPECT_EQ(AnswerOf(HandleGetDeviceType, &arguments), GetParam().reply);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Families, DeviceTypeTest,
+    ::testing::Values(
+        DeviceCase{"Desktop", [](FakeAnalyticsInfo&) {}, EncodableValue("Windows.Desktop")},
+        DeviceCase{"NonAscii",
+                   [](FakeAnalyticsInfo& a) { a.set_device_family(PlatformString(u"Ger\u00E4t.X")); },
+                   EncodableValue("Ger\xC3\xA4t.X")},
+        DeviceCase{"Empty", [](FakeAnalyticsInfo& a) { a.set_device_family(PlatformString()); },
+                   EncodableValue("")},
+        DeviceCase{"VersionInfoFails",
+                   [](FakeAnalyticsInfo& a) { a.FailVersionInfo(PlatformError(platform::kEFail)); },
+                   EncodableValue(true)},
+        DeviceCase{"DeviceFamilyFails",
+                   [](FakeAnalyticsInfo& a) {
+                     a.FailDeviceFamily(PlatformError(platform::kEAccessDenied));
+                   },
+                   EncodableValue(true)}),
+    [](const ::testing::TestParamInfo<DeviceCase>& info) { return info.param.name; });
+
+TEST(LinuxDeviceTypeTest, AnswersLinuxDesktop) {
+  EXPECT_EQ(AnswerOf(HandleGetDeviceType, nullptr), EncodableValue("Linux.Desktop"));
+}
+
+ProxyInfo Found(ProxyText proxy, ProxyText bypass) {
+  ProxyInfo info;
+  info.proxy = std::move(proxy);
+  info.proxy_bypass = std::move(bypass);
+  return info;
+}
+
+CurrentUserProxyConfig User(ProxyText proxy, ProxyText bypass, ProxyText script = std::nullopt) {
+  CurrentUserProxyConfig config;
+  config.proxy = std::move(proxy);
+  config.proxy_bypass = std::move(bypass);
+  config.auto_config_url = std::move(script);
+  return config;
+}
+
+struct ProxyCase {
+  const char* name;
+  bool open_fails;
+  std::optional<ProxyInfo> discovery;
+  std::optional<CurrentUserProxyConfig> user;
+  std::optional<ProxyInfo> script;
+  EncodableValue reply;
+};
+
+class ProxyConfigTest : public ::testing::TestWithParam<ProxyCase> {};
+
+TEST_P(ProxyConfigTest, AnswersWhatDiscoveryScriptOrUserSettingsGive) {
+  const ProxyCase& c = GetParam();
+  FakeProxyResolver resolver;
+  platform::ScopedOverride<platform::ProxyResolver> use(&resolver);
+  resolver.set_open_fails(c.open_fails);
+  resolver.set_discovery(c.discovery);
+  resolver.set_user_settings(c.user);
+  resolver.set_script(c.script);
+  EncodableValue arguments = MapArgs({{"url", "https://vault.example.com/api"}});
+  EXPECT_EQ(AnswerOf(HandleGetSystemProxyConfig, &arguments), c.reply);
+}
+
+const char16_t kScript[] = u"http://wpad.corp/proxy.pac";
+
+INSTANTIATE_TEST_SUITE_P(
+    Branches, ProxyConfigTest,
+    ::testing::Values(
+        ProxyCase{"NoProxyAnywhere", false, std::nullopt, User(std::nullopt, std::nullopt),
+                  std::nullopt, ProxyReply("", "")},
+        ProxyCase{"UserSettingsUnreadable", false, std::nullopt, std::nullopt, std::nullopt,
+                  ProxyReply("", "")},
+        ProxyCase{"SessionDoesNotOpen", true, Found(u"found:1", u"x"), User(u"manual:2", u"y"),
+                  std::nullopt, ProxyReply("", "")},
+        ProxyCase{"DiscoveryFindsProxy", false, Found(u"auto:8080", u"*.corp;<local>"),
+                  User(u"manual:3128", u"other"), std::nullopt,
+                  ProxyReply("auto:8080", "*.corp;<local>")},
+        ProxyCase{"DiscoveryFindsProxyWithoutBypass", false, Found(u"auto:8080", std::nullopt),
+                  std::nullopt, std::nullopt, ProxyReply("auto:8080", "")},
+        ProxyCase{"ManualProxyUnchanged", false, std::nullopt,
+                  User(u"http=p:80;https=p:443", u"<local>;10.*"), std::nullopt,
+                  ProxyReply("http=p:80;https=p:443", "<local>;10.*")},
+        ProxyCase{"DirectDiscoveryKeepsItsBypassUnderManualProxy", false,
+                  Found(std::nullopt, u"*.found"), User(u"manual:3128", std::nullopt),
+                  std::nullopt, ProxyReply("manual:3128", "*.found")},
+        ProxyCase{"ScriptGivesProxy", false, std::nullopt,
+                  User(u"manual:3128", u"m", kScript), Found(u"script:81", u"s"),
+                  ProxyReply("script:81", "s")},
+        ProxyCase{"ScriptWithoutProxyHidesManualProxy", false, std::nullopt,
+                  User(u"manual:3128", u"m", kScript), Found(std::nullopt, std::nullopt),
+                  ProxyReply("", "")},
+        ProxyCase{"FailingScriptHidesManualProxy", false, std::nullopt,
+                  User(u"manual:3128", u"m", kScript), std::nullopt, ProxyReply("", "")}),
+    [](const ::testing::TestParamInfo<ProxyCase>& info) { return info.param.name; });
+
+TEST(ProxyCallsTest, DiscoveryThenScriptWithTheSameSessionAndUrlThenClose) {
+  FakeProxyResolver resolver;
+  platform::ScopedOverride<platform::ProxyResolver> use(&resolver);
+  resolver.set_user_settings(User(std::nullopt, std::nullopt, kScript));
+  EncodableValue arguments = MapArgs({{"url", "http://h\xC3\xA9/x"}});
+  EXPECT_EQ(AnswerOf(HandleGetSystemProxyConfig, &arguments), ProxyReply("", ""));
+
+  ASSERT_EQ(resolver.opened().size(), 1u);
+  EXPECT_EQ(resolver.opened()[0].user_agent, u"Quillmar AutoProxy/1.0");
+  EXPECT_EQ(resolver.opened()[0].access_type, 1u);
+  EXPECT_EQ(resolver.opened()[0].flags, 0u);
+  std::vector<FakeProxyResolver::Lookup> lookups = resolver.lookups();
+  ASSERT_EQ(lookups.size(), 2u);
+  for (const auto& lookup : lookups) {
+    EXPECT_EQ(lookup.url, u"http://h\u00E9/x");
+    EXPECT_TRUE(lookup.options.auto_logon_if_challenged);
+  }
+  EXPECT_EQ(lookups[0].options.flags, 1u);
+  EXPECT_EQ(lookups[0].options.auto_detect_flags, 3u);
+  EXPECT_FALSE(lookups[0].options.auto_config_url.has_value());
+  EXPECT_EQ(lookups[1].options.flags, 2u);
+  EXPECT_EQ(lookups[1].options.auto_detect_flags, 0u);
+  EXPECT_EQ(lookups[1].options.auto_config_url, std::u16string(kScript));
+  EXPECT_EQ(resolver.closed().size(), 1u);
+}
+
+TEST(ProxyCallsTest, FoundProxySkipsTheUserSettingsAndMissingUrlIsEmpty) {
+  FakeProxyResolver resolver;
+  platform::ScopedOverride<platform::ProxyResolver> use(&resolver);
+  resolver.set_discovery(Found(u"auto:1", std::nullopt));
+  EXPECT_EQ(AnswerOf(HandleGetSystemProxyConfig, nullptr), ProxyReply("auto:1", ""));
+  EXPECT_EQ(resolver.user_settings_reads(), 0);
+  ASSERT_EQ(resolver.lookups().size(), 1u);
+  EXPECT_EQ(resolver.lookups()[0].url, u"");
+}
+
+struct ProxyFailureCase {
+  const char* name;
+  EncodableValue arguments;
+  std::exception_ptr thrown;
+  const char* error;
+};
+
+class ProxyFailureTest : public ::testing::TestWithParam<ProxyFailureCase> {};
+
+TEST_P(ProxyFailureTest, AnswersFalseWithTheTextOfWhatWasThrown) {
+  FakeProxyResolver resolver;
+  platform::ScopedOverride<platform::ProxyResolver> use(&resolver);
+  if (GetParam().thrown) resolver.ThrowFromOpen(GetParam().thrown);
+  EXPECT_EQ(AnswerOf(HandleGetSystemProxyConfig, &GetParam().arguments),
+            ProxyFailure(GetParam().error));
+}
+
+EncodableValue Url() { return MapArgs({{"url", "http://x/"}}); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Thrown, ProxyFailureTest,
+    ::testing::Values(
+        ProxyFailureCase{"UrlIsANumber", MapArgs({{"url", 80}}), nullptr, "bad variant access"},
+        ProxyFailureCase{"UrlIsNull", MapArgs({{"url", EncodableValue()}}), nullptr,
+                         "bad variant access"},
+        ProxyFailureCase{"StandardException", Url(),
+                         std::make_exception_ptr(std::runtime_error("resolver broke")),
+                         "resolver broke"},
+        ProxyFailureCase{"OutOfMemory", Url(), std::make_exception_ptr(std::bad_alloc()),
+                         "bad allocation"},
+        ProxyFailureCase{"String", Url(), std::make_exception_ptr(std::string("as a string")),
+                         "as a string"},
+        ProxyFailureCase{"CString", Url(), std::make_exception_ptr("as a C string"),
+                         "as a C string"},
+        ProxyFailureCase{"PlatformError", Url(),
+                         std::make_exception_ptr(PlatformError(platform::kEFail)),
+                         "unknown_error"},
+        ProxyFailureCase{"Integer", Url(), std::make_exception_ptr(7), "unknown_error"}),
+    [](const ::testing::TestParamInfo<ProxyFailureCase>& info) { return info.param.name; });
+
+// The Linux backend reads the conventional variables.
+class LinuxProxyTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* name : kNames) unsetenv(name);
+  }
+  void TearDown() override { SetUp(); }
+
+  static constexpr const char* kNames[] = {"https_proxy", "HTTPS_PROXY", "http_proxy",
+                                           "HTTP_PROXY",  "all_proxy",   "ALL_PROXY",
+                                           "no_proxy",    "NO_PROXY"};
+};
+
+TEST_F(LinuxProxyTest, NoVariablesMeanNoProxy) {
+  EXPECT_EQ(AnswerOf(HandleGetSystemProxyConfig, nullptr), ProxyReply("", ""));
+}
+
+TEST_F(LinuxProxyTest, HttpsProxyComesFirstAndLowerCaseBeforeUpper) {
+  setenv("HTTPS_PROXY", "http://upper:1", 1);
+  setenv("https_proxy", "http://lower:2", 1);
+  setenv("http_proxy", "http://plain:3", 1);
+  setenv("NO_PROXY", "localhost,.corp", 1);
+  EXPECT_EQ(AnswerOf(HandleGetSystemProxyConfig, nullptr),
+            ProxyReply("http://lower:2", "localhost,.corp"));
+}
+
+TEST_F(LinuxProxyTest, FallsBackToHttpThenAllProxySkippingEmptyValues) {
+  setenv("https_proxy", "", 1);
+  setenv("ALL_PROXY", "socks5://all:1080", 1);
+  EXPECT_EQ(AnswerOf(HandleGetSystemProxyConfig, nullptr), ProxyReply("socks5://all:1080", ""));
+  setenv("HTTP_PROXY", "http://plain:3128", 1);
+  EXPECT_EQ(AnswerOf(HandleGetSystemProxyConfig, nullptr), ProxyReply("http://plain:3128", ""));
+}
+
+}  // namespace
+}  // namespace quillmar

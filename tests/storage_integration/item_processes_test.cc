@@ -1,0 +1,226 @@
+// Items in a real Secret Service, written, read, moved and deleted by
+// separate processes of the command-line host. Run them under
+// scripts/env/keyring-session; without a session bus they are skipped.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+#include "common/text.h"
+#include "platform/legacy_credentials.h"
+#include "platform/service_registry.h"
+#include "platform/vault.h"
+#include "plugin/resource_name.h"
+
+namespace quillmar {
+namespace {
+
+// The command's standard output, its last line break removed.
+std::string Output(const std::string& command) {
+  std::string output;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return output;
+  char chunk[4096];
+  size_t read;
+  while ((read = fread(chunk, 1, sizeof chunk, pipe)) > 0) output.append(chunk, read);
+  pclose(pipe);
+  if (!output.empty() && output.back() == '\n') output.pop_back();
+  return output;
+}
+
+std::string Quoted(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+// One process of the command-line host answering one call.
+std::string Host(const std::string& method, const std::string& arguments = "",
+                 const std::string& environment = "") {
+  std::string command = environment + " " + Quoted(QUILLMAR_HOST_BINARY) + " call " + method;
+  if (!arguments.empty()) command += " " + Quoted(arguments);
+  return Output(command + " 2>/dev/null");
+}
+
+std::string KeyArgs(const std::string& key) { return "{\"itemKey\": \"" + key + "\"}"; }
+std::string ItemArgs(const std::string& key, const std::string& value) {
+  return "{\"itemKey\": \"" + key + "\", \"itemValue\": \"" + value + "\"}";
+}
+std::string Found(const std::string& value) {
+  return "{\"success\": {\"error\": null, \"itemValue\": \"" + value + "\", \"success\": true}}";
+}
+
+constexpr char kMissing[] = R"({"success": {"error": null, "itemValue": null, "success": true}})";
+constexpr char kStored[] = R"({"success": {"error": null, "status": "ok"}})";
+constexpr char kDeleted[] = R"({"success": {"error": null, "success": true}})";
+
+std::optional<std::string> WhyNoSecretService() {
+  const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+  if (address == nullptr || *address == '\0') {
+    return "no D-Bus session bus (DBUS_SESSION_BUS_ADDRESS is not set); run the tests under "
+           "scripts/env/keyring-session";
+  }
+  std::string owner = Output(
+      "dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus "
+      "org.freedesktop.DBus.NameHasOwner string:org.freedesktop.secrets 2>&1");
+  if (owner.find("boolean true") == std::string::npos) {
+    return "no Secret Service on the D-Bus session bus: " + owner;
+  }
+  return std::nullopt;
+}
+
+class ItemProcessesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (auto reason = WhyNoSecretService()) GTEST_SKIP() << *reason;
+  }
+  // A key of this test and process, so that runs sharing a keyring never meet.
+  std::string Key(const std::string& name) const {
+    return "it-" + std::to_string(getpid()) + "-" + name;
+  }
+  // Plants a credential as the legacy store of an older system left it.
+  void PutLegacy(const std::string& key, const std::string& value) {
+    platform::Buffer blob(reinterpret_cast<const uint8_t*>(value.c_str()), value.size() + 1);
+    ASSERT_EQ(Legacy().Write(Utf8ToWide("Quillmar:" + key), blob), 0u);
+  }
+  uint32_t LegacyStatus(const std::string& key) {
+    platform::Buffer blob;
+    return Legacy().Read(Utf8ToWide("Quillmar:" + key), &blob);
+  }
+  std::optional<std::string> VaultValue(const std::string& key) {
+    auto& vault = platform::DefaultService<platform::PasswordVault>();
+    try {
+      platform::PasswordCredential credential = vault.Retrieve(kResourceName, Utf8ToWide(key));
+      vault.RetrievePassword(&credential);
+      return WideToUtf8(credential.password);
+    } catch (const platform::PlatformError& error) {
+      EXPECT_EQ(error.code(), platform::kENotFound);
+      return std::nullopt;
+    }
+  }
+
+ private:
+  static platform::CredentialManager& Legacy() {
+    return platform::DefaultService<platform::CredentialManager>();
+  }
+};
+
+TEST_F(ItemProcessesTest, ItemWrittenByOneProcessIsReadReplacedAndDeletedByOthers) {
+  std::string key = Key("round-trip");
+
+  EXPECT_EQ(Host("upsertKeychainItem", ItemArgs(key, "first secret")), kStored);
+  EXPECT_EQ(Host("getKeychainItem", KeyArgs(key)), Found("first secret"));
+  EXPECT_EQ(Host("upsertBiometricSecureItem", ItemArgs(key, "second secret")), kStored);
+  EXPECT_EQ(Host("getKeychainItem", KeyArgs(key)), Found("second secret"));
+  EXPECT_EQ(Host("deleteKeychainItem", KeyArgs(key)), kDeleted);
+  EXPECT_EQ(Host("getKeychainItem", KeyArgs(key)), kMissing);
+  EXPECT_EQ(Host("deleteKeychainItem", KeyArgs(key)), kDeleted);
+}
+
+TEST_F(ItemProcessesTest, UnicodeKeysAndValuesSurviveTheStore) {
+  std::string key = Key("ключ-🔑");
+  EXPECT_EQ(Host("upsertKeychainItem", ItemArgs(key, "pässwörd ✓ 🔐")), kStored);
+  EXPECT_EQ(Host("getKeychainItem", KeyArgs(key)), Found("pässwörd ✓ 🔐"));
+  EXPECT_EQ(VaultValue(key), "pässwörd ✓ 🔐");
+  EXPECT_EQ(Host("deleteKeychainItem", KeyArgs(key)), kDeleted);
+}
+
+TEST_F(ItemProcessesTest, ValuesKeepZeroCharactersAndAnEmptyValueReadsAsMissing) {
+  std::string key = Key("zeros");
+  EXPECT_EQ(Host("upsertKeychainItem", ItemArgs(key, "\\u0000a\\u0000b")), kStored);
+  EXPECT_EQ(Host("getKeychainItem", KeyArgs(key)), Found("\\u0000a\\u0000b"));
+  EXPECT_EQ(Host("upsertKeychainItem", ItemArgs(key, "")), kStored);
+  EXPECT_EQ(Host("getKeychainItem", KeyArgs(key)), kMissing);
+  EXPECT_EQ(Host("deleteKeychainItem", KeyArgs(key)), kDeleted);
+}
+
+TEST_F(ItemProcessesTest, LegacyItemMovesIntoTheVaultOnItsFirstRead) {
+  std::string key = Key("légacy");
+  PutLegacy(key, "old secret");
+
+  EXPECT_EQ(Host("getKeychainItem", KeyArgs(key)), Found("old secret"));
+
+  EXPECT_EQ(LegacyStatus(key), platform::kErrorNotFound);
+  EXPECT_EQ(VaultValue(key), "old secret");
+  EXPECT_EQ(Host("getKeychainItem", KeyArgs(key)), Found("old secret"));
+  EXPECT_EQ(Host("deleteKeychainItem", KeyArgs(key)), kDeleted);
+}
+
+TEST_F(ItemProcessesTest, DeleteRemovesTheItemFromBothStores) {
+  std::string key = Key("both");
+  EXPECT_EQ(Host("upsertKeychainItem", ItemArgs(key, "vault copy")), kStored);
+  PutLegacy(key, "legacy copy");
+
+  EXPECT_EQ(Host("deleteKeychainItem", KeyArgs(key)), kDeleted);
+
+  EXPECT_EQ(VaultValue(key), std::nullopt);
+  EXPECT_EQ(LegacyStatus(key), platform::kErrorNotFound);
+}
+
+TEST_F(ItemProcessesTest, BiometricReadsReportThatLinuxHasNoVerifier) {
+  std::string key = Key("biometric");
+  EXPECT_EQ(Host("upsertBiometricSecureItem", ItemArgs(key, "guarded")), kStored);
+
+  EXPECT_EQ(Host("getBiometricSecureItem", KeyArgs(key)),
+            R"({"success": {"error": null, "itemValue": null, "status": "device_not_present"}})");
+  EXPECT_EQ(Host("getBiometricSecureItem", KeyArgs(Key("absent"))),
+            R"({"success": {"error": null, "itemValue": null, "status": "ok"}})");
+  EXPECT_EQ(Host("getBiometryAvailability"), R"({"success": "not_available"})");
+  EXPECT_EQ(Host("deleteKeychainItem", KeyArgs(key)), kDeleted);
+}
+
+// These two start their own conditions, so they need no session of the caller.
+TEST(SecretServiceFailureTest, MissingSessionBusIsReportedNotBypassed) {
+  std::string no_bus = "env -u DBUS_SESSION_BUS_ADDRESS -u DISPLAY XDG_RUNTIME_DIR=/nonexistent";
+  const std::string message =
+      "No D-Bus session bus is reachable (DBUS_SESSION_BUS_ADDRESS is not set), so the Secret "
+      "Service cannot be used.";
+
+  EXPECT_EQ(Host("getKeychainItem", KeyArgs("k"), no_bus),
+            R"({"success": {"error": ")" + message + R"(", "itemValue": null, "success": false}})");
+  EXPECT_EQ(Host("upsertKeychainItem", ItemArgs("k", "v"), no_bus),
+            R"({"success": {"error": ")" + message + R"(", "status": "error"}})");
+  EXPECT_EQ(Host("deleteKeychainItem", KeyArgs("k"), no_bus),
+            R"({"success": {"error": ")" + message + R"(", "success": false}})");
+}
+
+// A key cut at the zero would name, and overwrite, another item.
+TEST(SecretServiceFailureTest, KeyWithAZeroCharacterIsRefused) {
+  EXPECT_EQ(Host("upsertKeychainItem", ItemArgs("a\\u0000b", "v")),
+            R"({"success": {"error": "The parameter is incorrect.", "status": "error"}})");
+  EXPECT_EQ(Host("getKeychainItem", KeyArgs("a\\u0000b")),
+            R"({"success": {"error": "The parameter is incorrect.", "itemValue": null, )"
+            R"("success": false}})");
+}
+
+TEST(SecretServiceFailureTest, LockedCollectionIsReportedNotBypassed) {
+  if (Output("command -v gnome-keyring-daemon").empty() ||
+      Output("command -v dbus-run-session").empty()) {
+    GTEST_SKIP() << "gnome-keyring-daemon or dbus-run-session is not installed";
+  }
+  std::string host = Quoted(QUILLMAR_HOST_BINARY);
+  std::string script =
+      host + " call upsertKeychainItem " + Quoted(ItemArgs("k", "kept")) + " >/dev/null; " +
+      "dbus-send --session --print-reply --dest=org.freedesktop.secrets /org/freedesktop/secrets "
+      "org.freedesktop.Secret.Service.Lock "
+      "array:objpath:/org/freedesktop/secrets/collection/login >/dev/null; " +
+      host + " call upsertKeychainItem " + Quoted(ItemArgs("k", "new")) + "; " + host +
+      " call getKeychainItem " + Quoted(KeyArgs("k"));
+  std::string session = std::string(QUILLMAR_SOURCE_DIR) + "/scripts/env/keyring-session";
+
+  std::string output = Output(Quoted(session) + " sh -c " + Quoted(script) + " 2>/dev/null");
+
+  const std::string message =
+      "The Secret Service collection is locked; unlock the keyring to use its items.";
+  EXPECT_EQ(output, R"({"success": {"error": ")" + message +
+                        R"(", "status": "error"}})"
+                        "\n" +
+                        R"({"success": {"error": ")" + message +
+                        R"(", "itemValue": null, "success": false}})");
+}
+
+}  // namespace
+}  // namespace quillmar

@@ -1,0 +1,474 @@
+#include "tools/quillmar_host/json.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <utility>
+#include <vector>
+
+#include "common/text.h"
+
+namespace quillmar::cli {
+namespace {
+
+using Entries = std::vector<std::pair<std::string, EncodableValue>>;
+
+constexpr char kBase64Alphabet[] =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+std::string EncodeBase64(const std::vector<uint8_t>& bytes) {
+  std::string text;
+  for (size_t i = 0; i < bytes.size(); i += 3) {
+    uint32_t group = bytes[i] << 16;
+    if (i + 1 < bytes.size()) group |= bytes[i + 1] << 8;
+    if (i + 2 < bytes.size()) group |= bytes[i + 2];
+    text.push_back(kBase64Alphabet[(group >> 18) & 0x3F]);
+    text.push_back(kBase64Alphabet[(group >> 12) & 0x3F]);
+    text.push_back(i + 1 < bytes.size() ? kBase64Alphabet[(group >> 6) & 0x3F] : '=');
+    text.push_back(i + 2 < bytes.size() ? kBase64Alphabet[group & 0x3F] : '=');
+  }
+  return text;
+}
+
+// Padded standard base64; false on anything else.
+bool DecodeBase64(std::string_view text, std::vector<uint8_t>* bytes) {
+  if (text.size() % 4 != 0) return false;
+  for (size_t i = 0; i < text.size(); i += 4) {
+    uint32_t group = 0;
+    int padding = 0;
+    for (size_t j = 0; j < 4; ++j) {
+      char c = text[i + j];
+      bool last_group = i + 4 == text.size();
+      if (c == '=' && last_group && j >= 2 && (j == 3 || text[i + 3] == '=')) {
+        ++padding;
+        group <<= 6;
+        continue;
+      }
+      const char* found =
+          c == '\0' ? nullptr : std::char_traits<char>::find(kBase64Alphabet, 64, c);
+      if (found == nullptr || padding > 0) return false;
+      group = (group << 6) | static_cast<uint32_t>(found - kBase64Alphabet);
+    }
+    bytes->push_back(static_cast<uint8_t>(group >> 16));
+    if (padding < 2) bytes->push_back(static_cast<uint8_t>(group >> 8));
+    if (padding < 1) bytes->push_back(static_cast<uint8_t>(group));
+  }
+  return true;
+}
+
+class Parser {
+ public:
+  explicit Parser(std::string_view text) : text_(text) {}
+
+  EncodableValue ParseDocument() {
+    EncodableValue value = ParseValue(0);
+    SkipBlanks();
+    if (position_ != text_.size()) Fail("unexpected text after the value");
+    return value;
+  }
+
+ private:
+  [[noreturn]] void Fail(const std::string& what) const {
+    throw JsonError(what + " at offset " + std::to_string(position_));
+  }
+
+  void SkipBlanks() {
+    while (position_ < text_.size() && (text_[position_] == ' ' || text_[position_] == '\t' ||
+                                        text_[position_] == '\n' || text_[position_] == '\r')) {
+      ++position_;
+    }
+  }
+
+  bool Next(char expected) {
+    SkipBlanks();
+    if (position_ < text_.size() && text_[position_] == expected) {
+      ++position_;
+      return true;
+    }
+    return false;
+  }
+
+  void Expect(char expected) {
+    if (!Next(expected)) Fail(std::string("expected '") + expected + "'");
+  }
+
+  EncodableValue ParseValue(int depth) {
+    SkipBlanks();
+    if (position_ >= text_.size()) Fail("expected a value");
+    char c = text_[position_];
+    if ((c == '{' || c == '[') && depth >= kMaxJsonDepth) Fail("values nested too deeply");
+    if (c == '{') return ParseObject(depth + 1);
+    if (c == '[') return EncodableValue(ParseArray(depth + 1));
+    if (c == '"') return EncodableValue(ParseString());
+    if (c == '-' || (c >= '0' && c <= '9')) return ParseNumber();
+    if (ParseWord("true")) return EncodableValue(true);
+    if (ParseWord("false")) return EncodableValue(false);
+    if (ParseWord("null")) return EncodableValue();
+    Fail("expected a value");
+  }
+
+  bool ParseWord(std::string_view word) {
+    if (text_.substr(position_, word.size()) != word) return false;
+    position_ += word.size();
+    return true;
+  }
+
+  EncodableList ParseArray(int depth) {
+    Expect('[');
+    EncodableList list;
+    if (Next(']')) return list;
+    do {
+      list.push_back(ParseValue(depth));
+    } while (Next(','));
+    Expect(']');
+    return list;
+  }
+
+  EncodableValue ParseObject(int depth) {
+    Expect('{');
+    Entries entries;
+    if (!Next('}')) {
+      do {
+        SkipBlanks();
+        if (position_ >= text_.size() || text_[position_] != '"') Fail("expected a key");
+        std::string key = ParseString();
+        Expect(':');
+        entries.emplace_back(std::move(key), ParseValue(depth));
+      } while (Next(','));
+      Expect('}');
+    }
+    if (entries.size() == 1 && entries[0].first.starts_with('$')) {
+      return ApplyTag(entries[0].first, std::move(entries[0].second));
+    }
+    EncodableMap map;
+    for (auto& [key, value] : entries) {
+      if (!map.emplace(EncodableValue(key), std::move(value)).second) {
+        Fail("duplicate key \"" + key + "\"");
+      }
+    }
+    return EncodableValue(std::move(map));
+  }
+
+  uint32_t ParseHex4() {
+    if (position_ + 4 > text_.size()) Fail("short \\u escape");
+    uint32_t value = 0;
+    auto [end, error] =
+        std::from_chars(text_.data() + position_, text_.data() + position_ + 4, value, 16);
+    if (error != std::errc() || end != text_.data() + position_ + 4) Fail("bad \\u escape");
+    position_ += 4;
+    return value;
+  }
+
+  // One \u escape, or a surrogate pair of two, as UTF-8.
+  std::string ParseEscapedCharacter() {
+    char16_t units[2] = {static_cast<char16_t>(ParseHex4()), 0};
+    if (units[0] >= 0xDC00 && units[0] <= 0xDFFF) Fail("unpaired surrogate in \\u escape");
+    if (units[0] < 0xD800 || units[0] > 0xDBFF) return WideToUtf8(units, 1);
+    if (!ParseWord("\\u")) Fail("unpaired surrogate in \\u escape");
+    units[1] = static_cast<char16_t>(ParseHex4());
+    if (units[1] < 0xDC00 || units[1] > 0xDFFF) Fail("unpaired surrogate in \\u escape");
+    return WideToUtf8(units, 2);
+  }
+
+  // Bytes outside escapes are taken as they stand, so invalid UTF-8 can be
+  // sent on purpose.
+  std::string ParseString() {
+    ++position_;  // the opening quote
+    std::string text;
+    for (;;) {
+      if (position_ >= text_.size()) Fail("unterminated string");
+      char c = text_[position_++];
+      if (c == '"') return text;
+      if (static_cast<unsigned char>(c) < 0x20) Fail("control character in a string");
+      if (c != '\\') {
+        text.push_back(c);
+        continue;
+      }
+      if (position_ >= text_.size()) Fail("unterminated string");
+      char escape = text_[position_++];
+      switch (escape) {
+        case '"': text.push_back('"'); break;
+        case '\\': text.push_back('\\'); break;
+        case '/': text.push_back('/'); break;
+        case 'b': text.push_back('\b'); break;
+        case 'f': text.push_back('\f'); break;
+        case 'n': text.push_back('\n'); break;
+        case 'r': text.push_back('\r'); break;
+        case 't': text.push_back('\t'); break;
+        case 'u': text += ParseEscapedCharacter(); break;
+        default: --position_; Fail("unknown escape");
+      }
+    }
+  }
+
+  void SkipDigits() {
+    size_t start = position_;
+    while (position_ < text_.size() && text_[position_] >= '0' && text_[position_] <= '9') {
+      ++position_;
+    }
+    if (position_ == start) Fail("expected a digit");
+  }
+
+  EncodableValue ParseNumber() {
+    size_t start = position_;
+    if (text_[position_] == '-') ++position_;
+    if (position_ < text_.size() && text_[position_] == '0') {
+      ++position_;
+    } else {
+      SkipDigits();
+    }
+    bool integral = true;
+    if (position_ < text_.size() && text_[position_] == '.') {
+      integral = false;
+      ++position_;
+      SkipDigits();
+    }
+    if (position_ < text_.size() && (text_[position_] == 'e' || text_[position_] == 'E')) {
+      integral = false;
+      ++position_;
+      if (position_ < text_.size() && (text_[position_] == '+' || text_[position_] == '-')) {
+        ++position_;
+      }
+      SkipDigits();
+    }
+    const char* first = text_.data() + start;
+    const char* last = text_.data() + position_;
+    if (integral) {
+      int64_t value = 0;
+      if (std::from_chars(first, last, value).ec != std::errc()) {
+        Fail("integer outside the 64-bit range");
+      }
+      if (value >= std::numeric_limits<int32_t>::min() &&
+          value <= std::numeric_limits<int32_t>::max()) {
+        return EncodableValue(static_cast<int32_t>(value));
+      }
+      return EncodableValue(value);
+    }
+    double value = 0;
+    if (std::from_chars(first, last, value).ec != std::errc()) Fail("number out of range");
+    return EncodableValue(value);
+  }
+
+  // Tagged forms, given the parsed plain value under the tag.
+  EncodableValue ApplyTag(const std::string& tag, EncodableValue value) {
+    if (tag == "$bytes") {
+      const auto* text = value.GetIf<std::string>();
+      std::vector<uint8_t> bytes;
+      if (text == nullptr || !DecodeBase64(*text, &bytes)) Fail("$bytes needs padded base64");
+      return EncodableValue(std::move(bytes));
+    }
+    if (tag == "$int64") {
+      if (const auto* small = value.GetIf<int32_t>()) return EncodableValue(int64_t{*small});
+      if (value.Holds<int64_t>()) return value;
+      Fail("$int64 needs an integer");
+    }
+    if (tag == "$double") return EncodableValue(ToDouble(value, "$double"));
+    if (tag == "$int32list") return ConvertList<int32_t>(value, tag);
+    if (tag == "$int64list") return ConvertList<int64_t>(value, tag);
+    if (tag == "$float64list") return ConvertList<double>(value, tag);
+    if (tag == "$float32list") return ConvertList<float>(value, tag);
+    if (tag == "$map") return ToMap(value);
+    Fail("unknown tag " + tag);
+  }
+
+  double ToDouble(const EncodableValue& value, const std::string& tag) {
+    if (const auto* number = value.GetIf<double>()) return *number;
+    if (const auto* number = value.GetIf<int32_t>()) return *number;
+    if (const auto* number = value.GetIf<int64_t>()) return static_cast<double>(*number);
+    if (const auto* word = value.GetIf<std::string>()) {
+      if (*word == "NaN") return std::numeric_limits<double>::quiet_NaN();
+      if (*word == "Infinity") return std::numeric_limits<double>::infinity();
+      if (*word == "-Infinity") return -std::numeric_limits<double>::infinity();
+    }
+    Fail(tag + " needs numbers, \"NaN\", \"Infinity\" or \"-Infinity\"");
+  }
+
+  template <class T>
+  EncodableValue ConvertList(const EncodableValue& value, const std::string& tag) {
+    const auto* items = value.GetIf<EncodableList>();
+    if (items == nullptr) Fail(tag + " needs an array");
+    std::vector<T> list;
+    for (const EncodableValue& item : *items) {
+      if constexpr (std::is_floating_point_v<T>) {
+        list.push_back(static_cast<T>(ToDouble(item, tag)));
+      } else if (const auto* small = item.GetIf<int32_t>()) {
+        list.push_back(*small);
+      } else if (const auto* large = item.GetIf<int64_t>(); large && sizeof(T) == 8) {
+        list.push_back(static_cast<T>(*large));
+      } else {
+        Fail(tag + " needs integers that fit its width");
+      }
+    }
+    return EncodableValue(std::move(list));
+  }
+
+  EncodableValue ToMap(const EncodableValue& value) {
+    const auto* pairs = value.GetIf<EncodableList>();
+    if (pairs == nullptr) Fail("$map needs an array of [key, value] pairs");
+    EncodableMap map;
+    for (const EncodableValue& pair : *pairs) {
+      const auto* entry = pair.GetIf<EncodableList>();
+      if (entry == nullptr || entry->size() != 2) Fail("$map needs [key, value] pairs");
+      if (!map.emplace((*entry)[0], (*entry)[1]).second) Fail("duplicate key in $map");
+    }
+    return EncodableValue(std::move(map));
+  }
+
+  std::string_view text_;
+  size_t position_ = 0;
+};
+
+// Invalid UTF-8 becomes U+FFFD, one for each maximal invalid subsequence,
+// as the library's own conversions do.
+void WriteString(std::string_view raw, std::string* out) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string text = WideToUtf8(Utf8ToWide(raw));
+  out->push_back('"');
+  for (char c : text) {
+    auto byte = static_cast<unsigned char>(c);
+    switch (byte) {
+      case '"': out->append("\\\""); break;
+      case '\\': out->append("\\\\"); break;
+      case '\b': out->append("\\b"); break;
+      case '\f': out->append("\\f"); break;
+      case '\n': out->append("\\n"); break;
+      case '\r': out->append("\\r"); break;
+      case '\t': out->append("\\t"); break;
+      default:
+        if (byte < 0x20 || byte == 0x7F) {
+          out->append("\\u00");
+          out->push_back(kHex[byte >> 4]);
+          out->push_back(kHex[byte & 0xF]);
+        } else {
+          out->push_back(c);
+        }
+    }
+  }
+  out->push_back('"');
+}
+
+// Shortest text that reads back as the same double (or float); it always
+// has a fraction or an exponent so that it reads back as a double.
+template <class T>
+std::string FormatFloating(T value) {
+  if (std::isnan(value)) return "{\"$double\": \"NaN\"}";
+  if (std::isinf(value))
+    return value > 0 ? "{\"$double\": \"Infinity\"}" : "{\"$double\": \"-Infinity\"}";
+  char buffer[64];
+  auto result = std::to_chars(buffer, buffer + sizeof(buffer), value);
+  std::string text(buffer, result.ptr);
+  if (text.find_first_of(".e") == std::string::npos) text += ".0";
+  return text;
+}
+
+// Inside a typed list the special values are plain strings.
+template <class T>
+std::string FormatListItem(T value) {
+  if (std::isnan(value)) return "\"NaN\"";
+  if (std::isinf(value)) return value > 0 ? "\"Infinity\"" : "\"-Infinity\"";
+  return FormatFloating(value);
+}
+
+template <class T>
+void WriteTypedList(const char* tag, const std::vector<T>& items, std::string* out) {
+  out->append("{\"").append(tag).append("\": [");
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (i > 0) out->append(", ");
+    if constexpr (std::is_floating_point_v<T>) {
+      out->append(FormatListItem(items[i]));
+    } else {
+      out->append(std::to_string(items[i]));
+    }
+  }
+  out->append("]}");
+}
+
+// A map reads back as a plain object only with string keys and when it
+// cannot be taken for a tagged form.
+bool WritesAsObject(const EncodableMap& map) {
+  for (const auto& [key, value] : map) {
+    if (!key.Holds<std::string>()) return false;
+  }
+  return !(map.size() == 1 && map.begin()->first.GetIf<std::string>()->starts_with('$'));
+}
+
+void Write(const EncodableValue& value, std::string* out);
+
+void WriteMap(const EncodableMap& map, std::string* out) {
+  bool as_object = WritesAsObject(map);
+  out->append(as_object ? "{" : "{\"$map\": [");
+  bool first = true;
+  for (const auto& [key, item] : map) {
+    if (!first) out->append(", ");
+    first = false;
+    if (as_object) {
+      WriteString(*key.GetIf<std::string>(), out);
+      out->append(": ");
+      Write(item, out);
+    } else {
+      out->push_back('[');
+      Write(key, out);
+      out->append(", ");
+      Write(item, out);
+      out->push_back(']');
+    }
+  }
+  out->append(as_object ? "}" : "]}");
+}
+
+void Write(const EncodableValue& value, std::string* out) {
+  switch (static_cast<EncodableIndex>(value.index())) {
+    case EncodableIndex::kNull: out->append("null"); return;
+    case EncodableIndex::kBool: out->append(*value.GetIf<bool>() ? "true" : "false"); return;
+    case EncodableIndex::kInt32: out->append(std::to_string(*value.GetIf<int32_t>())); return;
+    case EncodableIndex::kInt64: {
+      int64_t number = *value.GetIf<int64_t>();
+      bool fits_32 = number >= std::numeric_limits<int32_t>::min() &&
+                     number <= std::numeric_limits<int32_t>::max();
+      out->append(fits_32 ? "{\"$int64\": " + std::to_string(number) + "}"
+                          : std::to_string(number));
+      return;
+    }
+    case EncodableIndex::kDouble: out->append(FormatFloating(*value.GetIf<double>())); return;
+    case EncodableIndex::kString: WriteString(*value.GetIf<std::string>(), out); return;
+    case EncodableIndex::kUint8List:
+      out->append("{\"$bytes\": \"" + EncodeBase64(*value.GetIf<std::vector<uint8_t>>()) + "\"}");
+      return;
+    case EncodableIndex::kInt32List:
+      WriteTypedList("$int32list", *value.GetIf<std::vector<int32_t>>(), out);
+      return;
+    case EncodableIndex::kInt64List:
+      WriteTypedList("$int64list", *value.GetIf<std::vector<int64_t>>(), out);
+      return;
+    case EncodableIndex::kDoubleList:
+      WriteTypedList("$float64list", *value.GetIf<std::vector<double>>(), out);
+      return;
+    case EncodableIndex::kFloat32List:
+      WriteTypedList("$float32list", *value.GetIf<std::vector<float>>(), out);
+      return;
+    case EncodableIndex::kList: {
+      out->push_back('[');
+      const auto& list = *value.GetIf<EncodableList>();
+      for (size_t i = 0; i < list.size(); ++i) {
+        if (i > 0) out->append(", ");
+        Write(list[i], out);
+      }
+      out->push_back(']');
+      return;
+    }
+    case EncodableIndex::kMap: WriteMap(*value.GetIf<EncodableMap>(), out); return;
+    case EncodableIndex::kCustom: out->append("{\"$custom\": null}"); return;
+  }
+}
+
+}  // namespace
+
+EncodableValue ParseJson(std::string_view text) { return Parser(text).ParseDocument(); }
+
+std::string WriteJson(const EncodableValue& value) {
+  std::string out;
+  Write(value, &out);
+  return out;
+}
+
+}  // namespace quillmar::cli

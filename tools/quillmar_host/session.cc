@@ -1,0 +1,52 @@
+#include "tools/quillmar_host/session.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <climits>
+#include <filesystem>
+
+namespace quillmar::cli {
+
+int ClipboardSecondsToLive(const EncodableValue& arguments) {
+  const auto* map = arguments.GetIf<EncodableMap>();
+  if (map == nullptr) return 30;
+  auto found = map->find(EncodableValue("secondsToLive"));
+  if (found == map->end()) return 30;
+  const auto* seconds = found->second.GetIf<int32_t>();
+  return seconds != nullptr ? *seconds : 0;
+}
+
+std::string DefaultPluginPath() {
+  char path[PATH_MAX];
+  ssize_t length = readlink("/proc/self/exe", path, sizeof(path) - 1);
+  std::filesystem::path program =
+      length > 0 ? std::filesystem::path(std::string(path, static_cast<size_t>(length)))
+                 : std::filesystem::path("quillmar-host");
+  return (program.parent_path().parent_path() / "lib" / QUILLMAR_DEFAULT_PLUGIN).string();
+}
+
+host::RegisterFunction LoadPlugin(const std::string& path) {
+  // Never closed: the library's pool threads may still run at exit.
+  void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (library == nullptr) {
+    std::fprintf(stderr, "quillmar-host: cannot load the plug-in: %s\n", dlerror());
+    return nullptr;
+  }
+  void* symbol = dlsym(library, "QuillmarCoreWindowsRegisterWithRegistrar");
+  if (symbol == nullptr) {
+    std::fprintf(stderr, "quillmar-host: %s has no QuillmarCoreWindowsRegisterWithRegistrar\n",
+                 path.c_str());
+    return nullptr;
+  }
+  return reinterpret_cast<host::RegisterFunction>(symbol);
+}
+
+void LineOutput::Write(const std::string& line) {
+  std::lock_guard lock(mutex_);
+  std::fwrite(line.data(), 1, line.size(), stream_);
+  std::fputc('\n', stream_);
+  std::fflush(stream_);
+}
+
+}  // namespace quillmar::cli
