@@ -50,10 +50,11 @@ void Measure(const char* name, const EncodableValue& value) {
     EncodableValue decoded = serializer.ReadValue(&in);
     sink = sink + static_cast<uint8_t>(decoded.index());
   });
-  std::printf("%-26s %8.1f MiB  copy %9.0f MiB/s  encode %8.0f MiB/s (%5.1fx copy time)"
-              "  decode %8.0f MiB/s (%5.1fx copy time)\n",
-              name, megabytes, megabytes / copy_time, megabytes / encode_time,
-              encode_time / copy_time, megabytes / decode_time, decode_time / copy_time);
+  std::printf(
+      "%-26s %8.1f MiB  copy %9.0f MiB/s  encode %8.0f MiB/s (%5.1fx copy time)"
+      "  decode %8.0f MiB/s (%5.1fx copy time)\n",
+      name, megabytes, megabytes / copy_time, megabytes / encode_time, encode_time / copy_time,
+      megabytes / decode_time, decode_time / copy_time);
 }
 
 }  // namespace

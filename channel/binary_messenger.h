@@ -3,12 +3,12 @@
 // reply callable may be called from any thread (it takes the host's lock).
 #pragma once
 
+#include <flutter_windows.h>
+
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <string>
-
-#include <flutter_windows.h>
 
 namespace quillmar {
 

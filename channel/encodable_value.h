@@ -4,10 +4,10 @@
 #pragma once
 
 #include <any>
-#include <type_traits>
 #include <cstdint>
 #include <map>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -32,10 +32,9 @@ class CustomEncodableValue {
 };
 
 using EncodableVariant =
-    std::variant<std::monostate, bool, int32_t, int64_t, double, std::string,
-                 std::vector<uint8_t>, std::vector<int32_t>, std::vector<int64_t>,
-                 std::vector<double>, EncodableList, EncodableMap, CustomEncodableValue,
-                 std::vector<float>>;
+    std::variant<std::monostate, bool, int32_t, int64_t, double, std::string, std::vector<uint8_t>,
+                 std::vector<int32_t>, std::vector<int64_t>, std::vector<double>, EncodableList,
+                 EncodableMap, CustomEncodableValue, std::vector<float>>;
 
 // Alternative indices, for code that switches on them.
 enum class EncodableIndex : size_t {
@@ -61,9 +60,8 @@ enum class EncodableIndex : size_t {
 class EncodableValue {
  public:
   EncodableValue() = default;
-  template <class T,
-            class = std::enable_if_t<std::is_constructible_v<EncodableVariant, T&&> &&
-                                     !std::is_same_v<std::decay_t<T>, EncodableValue>>>
+  template <class T, class = std::enable_if_t<std::is_constructible_v<EncodableVariant, T&&> &&
+                                              !std::is_same_v<std::decay_t<T>, EncodableValue>>>
   EncodableValue(T&& value) : value_(std::forward<T>(value)) {}
   // A C string is text, not a boolean.
   EncodableValue(const char* text) : value_(std::string(text)) {}

@@ -14,19 +14,18 @@ void MethodChannel::SetMethodCallHandler(MethodCallHandler handler) const {
   }
   const StandardMethodCodec* codec = codec_;
   std::string channel_name = name_;
-  messenger_->SetChannelHandler(
-      name_, [handler = std::move(handler), codec, channel_name](
-                 const uint8_t* message, size_t message_size, BinaryReply reply) {
-        auto result = std::make_unique<EngineMethodResult>(std::move(reply), codec);
-        std::unique_ptr<MethodCall> call = codec->DecodeCall(message, message_size);
-        if (!call) {
-          ReportDiagnostic("Unable to construct method call from message on channel " +
-                           channel_name);
-          result->NotImplemented();
-          return;
-        }
-        handler(*call, std::move(result));
-      });
+  messenger_->SetChannelHandler(name_, [handler = std::move(handler), codec, channel_name](
+                                           const uint8_t* message, size_t message_size,
+                                           BinaryReply reply) {
+    auto result = std::make_unique<EngineMethodResult>(std::move(reply), codec);
+    std::unique_ptr<MethodCall> call = codec->DecodeCall(message, message_size);
+    if (!call) {
+      ReportDiagnostic("Unable to construct method call from message on channel " + channel_name);
+      result->NotImplemented();
+      return;
+    }
+    handler(*call, std::move(result));
+  });
 }
 
 void MethodChannel::InvokeMethod(const std::string& method,

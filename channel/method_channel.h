@@ -32,7 +32,7 @@ class MethodChannel {
                     std::unique_ptr<MethodResult> result = nullptr) const;
 
  private:
-  BinaryMessenger* messenger_;         // not owned
+  BinaryMessenger* messenger_;  // not owned
   std::string name_;
   const StandardMethodCodec* codec_;  // not owned
 };

@@ -3,12 +3,12 @@
 // added to it, its messenger and its texture registrar.
 #pragma once
 
+#include <flutter_windows.h>
+
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <set>
-
-#include <flutter_windows.h>
 
 #include "channel/binary_messenger.h"
 

@@ -43,7 +43,8 @@ class StandardMethodCodec {
 
   // The codec for `serializer` (the shared serializer when null), one per
   // serializer for the life of the process.
-  static const StandardMethodCodec& GetInstance(const StandardCodecSerializer* serializer = nullptr);
+  static const StandardMethodCodec& GetInstance(
+      const StandardCodecSerializer* serializer = nullptr);
 
   // The call in `bytes`, or null (after a report) when it has none.
   virtual std::unique_ptr<MethodCall> DecodeCall(const uint8_t* bytes, size_t size) const;

@@ -16,9 +16,7 @@ class PlatformString {
   PlatformString(std::u16string_view text) : text_(text) {}
   PlatformString(const char16_t* text) : text_(text) {}
   PlatformString(const PlatformString&) = default;
-  PlatformString(PlatformString&& other) noexcept : text_(std::move(other.text_)) {
-    other.Clear();
-  }
+  PlatformString(PlatformString&& other) noexcept : text_(std::move(other.text_)) { other.Clear(); }
   PlatformString& operator=(const PlatformString& other) {
     if (this != &other) {
       Clear();

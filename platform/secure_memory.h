@@ -1,9 +1,9 @@
 // Wiping of memory that held secrets, and a byte buffer that wipes itself.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <algorithm>
 #include <vector>
 
 namespace quillmar::platform {

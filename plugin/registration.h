@@ -1,9 +1,9 @@
 // Registration with the host and the registrar table.
 #pragma once
 
-#include <cstddef>
-
 #include <flutter_windows.h>
+
+#include <cstddef>
 
 namespace quillmar {
 

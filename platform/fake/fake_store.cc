@@ -110,14 +110,15 @@ std::shared_ptr<StoreInstallOperation> FakeStoreUpdates::Install(
 
 AsyncOperationPtr<AppRestartFailureReason> FakeStoreUpdates::RequestRestartAsync(
     const PlatformString& launch_arguments) {
+  auto restart = std::make_shared<AsyncOperation<AppRestartFailureReason>>();
   std::function<void()> hook;
   {
     std::lock_guard lock(mutex_);
     restart_requests_.emplace_back(launch_arguments.view());
+    if (script_.restart == StoreScript::Restart::kNeverEnds) running_restart_ = restart;
     hook = restart_hook_;
   }
   if (hook) hook();
-  auto restart = std::make_shared<AsyncOperation<AppRestartFailureReason>>();
   switch (script_.restart) {
     case StoreScript::Restart::kRestarts:
       restart->Complete(AppRestartFailureReason::kRestartPending);
@@ -127,11 +128,8 @@ AsyncOperationPtr<AppRestartFailureReason> FakeStoreUpdates::RequestRestartAsync
       break;
     case StoreScript::Restart::kRaises:
       throw PlatformError(kEFail);
-    case StoreScript::Restart::kNeverEnds: {
-      std::lock_guard lock(mutex_);
-      running_restart_ = restart;
+    case StoreScript::Restart::kNeverEnds:
       break;
-    }
   }
   return restart;
 }

@@ -6,13 +6,11 @@
 #include <X11/Xlib.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <thread>
 #include <vector>
 
 #include "platform/secure_memory.h"

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <climits>
 #include <future>
+#include <thread>
 
 #include "common/text.h"
 #include "platform/clipboard.h"

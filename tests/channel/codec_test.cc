@@ -60,9 +60,11 @@ INSTANTIATE_TEST_SUITE_P(
                      EncodableValue(1.0),
                      {6, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xF0, 0x3F}},
         ByteFormCase{"EmptyString", EncodableValue(std::string()), {7, 0}},
-        ByteFormCase{"Utf8String", EncodableValue(std::string("h\xC3\xA9")), {7, 3, 'h', 0xC3, 0xA9}},
+        ByteFormCase{
+            "Utf8String", EncodableValue(std::string("h\xC3\xA9")), {7, 3, 'h', 0xC3, 0xA9}},
         ByteFormCase{"String253", EncodableValue(std::string(253, 'x')), StringForm(253, {253})},
-        ByteFormCase{"String254", EncodableValue(std::string(254, 'x')), StringForm(254, {254, 254, 0})},
+        ByteFormCase{"String254", EncodableValue(std::string(254, 'x')),
+                     StringForm(254, {254, 254, 0})},
         ByteFormCase{"String65535", EncodableValue(std::string(65535, 'x')),
                      StringForm(65535, {254, 0xFF, 0xFF})},
         ByteFormCase{"String65536", EncodableValue(std::string(65536, 'x')),
@@ -110,37 +112,45 @@ TEST(CodecTest, LargeIntTypeReadsAsDecimalText) {
 }
 
 TEST(CodecTest, NestedValuesRoundTrip) {
-  EncodableValue value(EncodableMap{
-      {EncodableValue("list"),
-       EncodableValue(EncodableList{EncodableValue(int64_t{5}), EncodableValue(3.25),
-                                    EncodableValue(std::vector<double>{1.5, -2})})},
-      {EncodableValue(int32_t{7}), EncodableValue(EncodableMap{})},
-      {EncodableValue(), EncodableValue(Bytes{})}});
+  EncodableValue value(
+      EncodableMap{{EncodableValue("list"),
+                    EncodableValue(EncodableList{EncodableValue(int64_t{5}), EncodableValue(3.25),
+                                                 EncodableValue(std::vector<double>{1.5, -2})})},
+                   {EncodableValue(int32_t{7}), EncodableValue(EncodableMap{})},
+                   {EncodableValue(), EncodableValue(Bytes{})}});
   EXPECT_EQ(Decode(Encode(value)), value);
 }
 
 TEST(CodecTest, DecodingKeepsTheFirstEntryOfARepeatedKey) {
   Bytes bytes = {13, 2, 7, 1, 'k', 1, 7, 1, 'k', 2};
-  EXPECT_EQ(Decode(bytes), EncodableValue(EncodableMap{{EncodableValue("k"), EncodableValue(true)}}));
+  EXPECT_EQ(Decode(bytes),
+            EncodableValue(EncodableMap{{EncodableValue("k"), EncodableValue(true)}}));
 }
 
 TEST(CodecTest, CustomValueWritesNullAndReports) {
   CaptureStderr capture;
   Bytes bytes = Encode(EncodableValue(CustomEncodableValue(42)));
   EXPECT_EQ(bytes, Bytes{0});
-  EXPECT_EQ(capture.Lines(),
-            std::vector<std::string>{"Unhandled custom type in StandardCodecSerializer::WriteValue. "
-                                     "Custom types require codec extensions."});
+  EXPECT_EQ(capture.Lines(), std::vector<std::string>{
+                                 "Unhandled custom type in StandardCodecSerializer::WriteValue. "
+                                 "Custom types require codec extensions."});
 }
 
 TEST(OrderingTest, ValuesOrderByAlternativeThenWithinIt) {
-  std::vector<EncodableValue> ascending = {
-      EncodableValue(),           EncodableValue(false),           EncodableValue(true),
-      EncodableValue(int32_t{-5}), EncodableValue(int32_t{3}),      EncodableValue(int64_t{-9}),
-      EncodableValue(-1.0),       EncodableValue(std::string("")), EncodableValue(std::string("a")),
-      EncodableValue(std::string("ab")), EncodableValue(std::string("\xFF")),
-      EncodableValue(Bytes{0x80}), EncodableValue(EncodableList{EncodableValue(false)}),
-      EncodableValue(EncodableList{EncodableValue(true)})};
+  std::vector<EncodableValue> ascending = {EncodableValue(),
+                                           EncodableValue(false),
+                                           EncodableValue(true),
+                                           EncodableValue(int32_t{-5}),
+                                           EncodableValue(int32_t{3}),
+                                           EncodableValue(int64_t{-9}),
+                                           EncodableValue(-1.0),
+                                           EncodableValue(std::string("")),
+                                           EncodableValue(std::string("a")),
+                                           EncodableValue(std::string("ab")),
+                                           EncodableValue(std::string("\xFF")),
+                                           EncodableValue(Bytes{0x80}),
+                                           EncodableValue(EncodableList{EncodableValue(false)}),
+                                           EncodableValue(EncodableList{EncodableValue(true)})};
   for (size_t i = 0; i + 1 < ascending.size(); ++i) {
     EXPECT_TRUE(ascending[i] < ascending[i + 1]) << i;
     EXPECT_FALSE(ascending[i + 1] < ascending[i]) << i;

@@ -49,8 +49,7 @@ TEST(EngineMethodResultTest, NotImplementedSendsAnEmptyReply) {
 TEST(EngineMethodResultTest, ErrorCarriesCodeMessageAndDetails) {
   SentReplies sent;
   MakeResult(&sent)->Error("E", "m", EncodableValue(int32_t{2}));
-  EXPECT_EQ(sent.replies,
-            std::vector<Bytes>{Bytes({1, 7, 1, 'E', 7, 1, 'm', 3, 2, 0, 0, 0})});
+  EXPECT_EQ(sent.replies, std::vector<Bytes>{Bytes({1, 7, 1, 'E', 7, 1, 'm', 3, 2, 0, 0, 0})});
 }
 
 TEST(EngineMethodResultTest, UnansweredResultWarnsAndSendsNothing) {
@@ -58,8 +57,9 @@ TEST(EngineMethodResultTest, UnansweredResultWarnsAndSendsNothing) {
   CaptureStderr capture;
   MakeResult(&sent).reset();
   EXPECT_TRUE(sent.replies.empty());
-  EXPECT_EQ(capture.Lines(), std::vector<std::string>{
-                                 "Warning: Failed to respond to a message. This is a memory leak."});
+  EXPECT_EQ(
+      capture.Lines(),
+      std::vector<std::string>{"Warning: Failed to respond to a message. This is a memory leak."});
 }
 
 }  // namespace

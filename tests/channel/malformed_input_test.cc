@@ -77,12 +77,15 @@ TEST_P(OversizedSizeFieldTest, ReadsEmptyAndReportsOnce) {
 INSTANTIATE_TEST_SUITE_P(
     Sizes, OversizedSizeFieldTest,
     ::testing::Values(
-        OversizedCase{"String4GiB", {7, 255, 0xFF, 0xFF, 0xFF, 0xFF}, EncodableValue(std::string())},
+        OversizedCase{
+            "String4GiB", {7, 255, 0xFF, 0xFF, 0xFF, 0xFF}, EncodableValue(std::string())},
         OversizedCase{"StringOneShort", {7, 3, 'a', 'b'}, EncodableValue(std::string())},
         OversizedCase{"ByteList", {8, 254, 0xFF, 0xFF, 1}, EncodableValue(Bytes{})},
-        OversizedCase{"Int64List", {10, 255, 0xFF, 0xFF, 0xFF, 0x7F, 0, 0, 0},
+        OversizedCase{"Int64List",
+                      {10, 255, 0xFF, 0xFF, 0xFF, 0x7F, 0, 0, 0},
                       EncodableValue(std::vector<int64_t>{})},
-        OversizedCase{"Float32List", {14, 2, 0, 0, 1, 2, 3, 4}, EncodableValue(std::vector<float>{})},
+        OversizedCase{
+            "Float32List", {14, 2, 0, 0, 1, 2, 3, 4}, EncodableValue(std::vector<float>{})},
         OversizedCase{"List", {12, 255, 0xFF, 0xFF, 0xFF, 0xFF}, EncodableValue(EncodableList{})},
         OversizedCase{"Map", {13, 2, 0, 0}, EncodableValue(EncodableMap{})}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -91,8 +94,8 @@ TEST(MalformedInputTest, UnknownTypeReadsAsNullAndDecodingGoesOn) {
   CaptureStderr capture;
   Bytes bytes = {12, 2, 15, 1};
   EXPECT_EQ(Decode(bytes), EncodableValue(EncodableList{EncodableValue(), EncodableValue(true)}));
-  EXPECT_EQ(capture.Lines(),
-            std::vector<std::string>{"Unknown type in StandardCodecSerializer::ReadValueOfType: 15"});
+  EXPECT_EQ(capture.Lines(), std::vector<std::string>{
+                                 "Unknown type in StandardCodecSerializer::ReadValueOfType: 15"});
 }
 
 TEST(MalformedInputTest, NestingBeyondTheBoundReadsAsNull) {
@@ -111,8 +114,8 @@ TEST(MalformedInputTest, NestingBeyondTheBoundReadsAsNull) {
   }
   EXPECT_EQ(depth, StandardCodecSerializer::kMaxNestingDepth);
   EXPECT_TRUE(inner->IsNull());
-  EXPECT_EQ(capture.Lines(),
-            std::vector<std::string>{"Nesting too deep in StandardCodecSerializer::ReadValueOfType"});
+  EXPECT_EQ(capture.Lines(), std::vector<std::string>{
+                                 "Nesting too deep in StandardCodecSerializer::ReadValueOfType"});
 }
 
 TEST(ResponseTest, SuccessWithNullIsDeliveredWithoutAValue) {

@@ -1,10 +1,11 @@
+#include "channel/method_channel.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
 #include <string>
 #include <vector>
 
-#include "channel/method_channel.h"
 #include "tests/support/capture_stderr.h"
 #include "tests/support/recording_result.h"
 
@@ -61,13 +62,15 @@ TEST_F(MethodChannelTest, DecodedCallReachesTheHandlerAndItsAnswerIsTheReply) {
     result->Success(EncodableValue(int32_t{1}));
   });
   Bytes call = {7, 1, 'm', 0};
-  EXPECT_EQ(messenger_.Deliver("quillmar_core_windows", call), std::vector<Bytes>{Bytes({0, 3, 1, 0, 0, 0})});
+  EXPECT_EQ(messenger_.Deliver("quillmar_core_windows", call),
+            std::vector<Bytes>{Bytes({0, 3, 1, 0, 0, 0})});
   EXPECT_EQ(seen, "m");
 }
 
 TEST_F(MethodChannelTest, MessageWithoutACallIsAnsweredNotImplementedAfterReports) {
   bool called = false;
-  channel_.SetMethodCallHandler([&](const MethodCall&, std::unique_ptr<MethodResult>) { called = true; });
+  channel_.SetMethodCallHandler(
+      [&](const MethodCall&, std::unique_ptr<MethodResult>) { called = true; });
   CaptureStderr capture;
   EXPECT_EQ(messenger_.Deliver("quillmar_core_windows", {}), std::vector<Bytes>{Bytes()});
   EXPECT_FALSE(called);
@@ -116,7 +119,8 @@ TEST_P(OutgoingReplyTest, IsDeliveredToTheResultOnce) {
   EXPECT_EQ(log->answers()[0].kind, GetParam().kind);
   std::vector<std::string> expected_lines;
   if (GetParam().reports_undecodable) {
-    expected_lines.push_back("Unable to decode reply to method invocation on channel quillmar_core_windows");
+    expected_lines.push_back(
+        "Unable to decode reply to method invocation on channel quillmar_core_windows");
   }
   EXPECT_EQ(capture.Lines(), expected_lines);
 }
@@ -130,7 +134,9 @@ INSTANTIATE_TEST_SUITE_P(
         ReplyCase{"UnknownEnvelope", {9}, RecordedAnswer::Kind::kNotImplemented, true},
         // A code of the wrong type must not escape into the host's callback.
         ReplyCase{"ErrorCodeNotAString", {1, 1, 0, 0}, RecordedAnswer::Kind::kNotImplemented, true},
-        ReplyCase{"ErrorMessageNotAString", {1, 7, 1, 'E', 2, 0}, RecordedAnswer::Kind::kNotImplemented,
+        ReplyCase{"ErrorMessageNotAString",
+                  {1, 7, 1, 'E', 2, 0},
+                  RecordedAnswer::Kind::kNotImplemented,
                   true}),
     [](const auto& info) { return std::string(info.param.name); });
 

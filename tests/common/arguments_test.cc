@@ -1,6 +1,7 @@
+#include "common/arguments.h"
+
 #include <gtest/gtest.h>
 
-#include "common/arguments.h"
 #include "tests/support/recording_result.h"
 
 namespace quillmar {

@@ -56,10 +56,9 @@ TEST(DispatchTest, TableHoldsTheTwentyNamesInOrder) {
 
 TEST(DispatchTest, MethodsWithoutArgumentsDoNotReceiveThem) {
   for (const auto& entry : kDispatchTable) {
-    bool takes_none = entry.method_name == "isKeychainSecure" ||
-                      entry.method_name == "getBiometryAvailability" ||
-                      entry.method_name == "getDeviceType" ||
-                      entry.method_name == "installStoreUpdate";
+    bool takes_none =
+        entry.method_name == "isKeychainSecure" || entry.method_name == "getBiometryAvailability" ||
+        entry.method_name == "getDeviceType" || entry.method_name == "installStoreUpdate";
     EXPECT_EQ(entry.receives_arguments, !takes_none) << entry.method_name;
   }
 }
@@ -129,8 +128,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "cpp_unknown_exception"},
         FailureCase{"BadVariantAccess", [] { GetAlternative<std::string>(EncodableValue(1)); },
                     "bad variant access"},
-        FailureCase{"StdGetMismatch",
-                    [] { (void)std::get<int>(std::variant<int, double>(1.0)); },
+        FailureCase{"StdGetMismatch", [] { (void)std::get<int>(std::variant<int, double>(1.0)); },
                     "bad variant access"},
         FailureCase{"BadAlloc", [] { throw std::bad_alloc(); }, "bad allocation"},
         FailureCase{"SubstringPastTheEnd", [] { (void)std::string("ab").substr(3); },

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <ostream>
 #include <thread>
 
 #include "channel/method_call.h"
@@ -103,14 +104,21 @@ TEST_F(ClipboardTest, FailedPlacementAnswersFalseAndSchedulesNothing) {
   EXPECT_TRUE(PendingMatches(u"earlier"));
 }
 
+struct WrongArguments {
+  const char* name;
+  EncodableValue arguments;
+  friend void PrintTo(const WrongArguments& c, std::ostream* out) { *out << c.name; }
+};
+
 class ClipboardArgumentTest : public ClipboardTest,
-                              public ::testing::WithParamInterface<EncodableValue> {};
+                              public ::testing::WithParamInterface<WrongArguments> {};
 
 TEST_P(ClipboardArgumentTest, WrongArgumentTypeIsAnsweredByTheDispatcherAndTouchesNothing) {
   QuillmarCoreWindows plugin;
   auto [log, result] = testing::MakeRecordingResult();
   plugin.DispatchMethodCall(
-      MethodCall("copySensitiveDataToClipboard", std::make_unique<EncodableValue>(GetParam())),
+      MethodCall("copySensitiveDataToClipboard",
+                 std::make_unique<EncodableValue>(GetParam().arguments)),
       std::move(result));
 
   ASSERT_EQ(log->answers().size(), 1u);
@@ -125,11 +133,16 @@ TEST_P(ClipboardArgumentTest, WrongArgumentTypeIsAnsweredByTheDispatcherAndTouch
 
 INSTANTIATE_TEST_SUITE_P(
     Arguments, ClipboardArgumentTest,
-    ::testing::Values(MapArgs({{"textToCopy", "secret"}, {"secondsToLive", "5"}}),
-                      MapArgs({{"textToCopy", "secret"}, {"secondsToLive", int64_t{1} << 40}}),
-                      MapArgs({{"textToCopy", "secret"}, {"secondsToLive", 5.0}}),
-                      MapArgs({{"textToCopy", 42}, {"secondsToLive", 5}}),
-                      MapArgs({{"textToCopy", EncodableValue()}})));
+    ::testing::Values(
+        WrongArguments{"SecondsAsString",
+                       MapArgs({{"textToCopy", "secret"}, {"secondsToLive", "5"}})},
+        WrongArguments{"SecondsBeyond32Bits",
+                       MapArgs({{"textToCopy", "secret"}, {"secondsToLive", int64_t{1} << 40}})},
+        WrongArguments{"SecondsAsDouble",
+                       MapArgs({{"textToCopy", "secret"}, {"secondsToLive", 5.0}})},
+        WrongArguments{"TextAsNumber", MapArgs({{"textToCopy", 42}, {"secondsToLive", 5}})},
+        WrongArguments{"TextAsNull", MapArgs({{"textToCopy", EncodableValue()}})}),
+    [](const ::testing::TestParamInfo<WrongArguments>& info) { return info.param.name; });
 
 // The expiry, with the timer fired by the test.
 class ClipboardExpiryTest : public ClipboardTest {
@@ -151,6 +164,7 @@ struct ShownAtExpiry {
   const char* name;
   std::function<void(FakeClipboard&)> change;
   std::optional<std::u16string> left_shown;
+  friend void PrintTo(const ShownAtExpiry& c, std::ostream* out) { *out << c.name; }
 };
 
 class ClipboardLeftAloneTest : public ClipboardExpiryTest,

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <ostream>
 #include <stdexcept>
 
 #include "platform/fake/fake_device_family.h"
@@ -47,6 +48,7 @@ struct DeviceCase {
   const char* name;
   std::function<void(FakeAnalyticsInfo&)> arrange;
   EncodableValue reply;
+  friend void PrintTo(const DeviceCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class DeviceTypeTest : public ::testing::TestWithParam<DeviceCase> {};
@@ -104,6 +106,7 @@ struct ProxyCase {
   std::optional<CurrentUserProxyConfig> user;
   std::optional<ProxyInfo> script;
   EncodableValue reply;
+  friend void PrintTo(const ProxyCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class ProxyConfigTest : public ::testing::TestWithParam<ProxyCase> {};
@@ -193,6 +196,7 @@ struct ProxyFailureCase {
   EncodableValue arguments;
   std::exception_ptr thrown;
   const char* error;
+  friend void PrintTo(const ProxyFailureCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class ProxyFailureTest : public ::testing::TestWithParam<ProxyFailureCase> {};

@@ -1,9 +1,10 @@
 #include "tests/support/capture_stderr.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <fcntl.h>
 #include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
 
 namespace quillmar::testing {
 
