@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cmath>
 #include <limits>
 #include <string>
@@ -30,6 +32,7 @@ struct ByteFormCase {
   const char* name;
   EncodableValue value;
   Bytes bytes;
+  friend void PrintTo(const ByteFormCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class ByteFormTest : public ::testing::TestWithParam<ByteFormCase> {};

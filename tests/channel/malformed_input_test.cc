@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <string>
 #include <vector>
 
@@ -62,6 +64,7 @@ struct OversizedCase {
   const char* name;
   Bytes bytes;
   EncodableValue expected;
+  friend void PrintTo(const OversizedCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class OversizedSizeFieldTest : public ::testing::TestWithParam<OversizedCase> {};

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <map>
 #include <string>
 #include <vector>
@@ -103,6 +105,7 @@ struct ReplyCase {
   Bytes reply;
   RecordedAnswer::Kind kind;
   bool reports_undecodable;
+  friend void PrintTo(const ReplyCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class OutgoingReplyTest : public MethodChannelTest,

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "tests/support/recording_result.h"
 
 namespace quillmar {
@@ -36,6 +38,7 @@ struct MismatchCase {
   const char* name;
   EncodableValue value;
   bool read_as_int;
+  friend void PrintTo(const MismatchCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class MismatchTest : public ::testing::TestWithParam<MismatchCase> {};

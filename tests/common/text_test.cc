@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace quillmar {
 namespace {
 
@@ -9,6 +11,7 @@ struct Utf8Case {
   const char* name;
   std::string utf8;
   std::u16string wide;
+  friend void PrintTo(const Utf8Case& c, std::ostream* out) { *out << c.name; }
 };
 
 class Utf8ToWideTest : public ::testing::TestWithParam<Utf8Case> {};

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <stdexcept>
 #include <string>
 
@@ -103,6 +105,7 @@ struct FailureCase {
   const char* name;
   std::function<void()> fail;
   std::string message;
+  friend void PrintTo(const FailureCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class FailureGuardTest : public ::testing::TestWithParam<FailureCase> {};
