@@ -47,7 +47,10 @@ Outcome RunHost(const std::vector<std::string>& words, const std::string& input 
   std::string input_path = TempFile(input);
   std::string err_path = TempFile("");
   std::string command = QUILLMAR_HOST_BINARY;
-  for (const std::string& word : words) command += " " + Quote(word);
+  for (const std::string& word : words) {
+    command += ' ';
+    command += Quote(word);
+  }
   command += " <" + input_path + " 2>" + err_path;
   Outcome outcome;
   FILE* pipe = popen(command.c_str(), "r");
