@@ -82,6 +82,19 @@ TEST_F(PluginOverHostTest, DestroyedRegistrarTakesThePluginAndItsChannelAway) {
   EXPECT_EQ(driver_.engine().refused_call_count(), 0);
 }
 
+TEST_F(PluginOverHostTest, SecondRegistrationKeepsOneWrapperAndAnswersThroughTheNewChannel) {
+  const MethodChannel* first_channel = CurrentPluginChannel();
+  size_t registrars = RegistrarCount();
+  driver_.RegisterPlugin(RegisterWithRegistrar);
+  EXPECT_EQ(RegistrarCount(), registrars);
+  EXPECT_EQ(PluginCountOf(driver_.engine().registrar()), 2u);
+  EXPECT_NE(CurrentPluginChannel(), first_channel);
+  EXPECT_EQ(driver_.CallMethod("isKeychainSecure"), MethodReply::Success(true));
+  driver_.engine().DestroyRegistrar();
+  EXPECT_EQ(PluginCountOf(driver_.engine().registrar()), 0u);
+  EXPECT_EQ(CurrentPluginChannel(), nullptr);
+}
+
 MethodReply Undecodable() {
   MethodReply reply;
   reply.kind = MethodReply::Kind::kUndecodable;
