@@ -11,7 +11,10 @@ namespace quillmar {
 class SensitiveText {
  public:
   SensitiveText() = default;
-  explicit SensitiveText(std::string text) : text_(std::move(text)) {}
+  // A short text is copied, not moved: the argument's bytes are wiped too.
+  explicit SensitiveText(std::string text) : text_(text) {
+    platform::SecureWipe(text.data(), text.size());
+  }
   SensitiveText(const SensitiveText&) = default;
   SensitiveText& operator=(const SensitiveText& other) {
     if (this != &other) {

@@ -31,17 +31,18 @@ constexpr std::chrono::seconds kStalledTransfer{5};
 std::shared_ptr<const Buffer> ToLatin1(const Buffer& utf8) {
   PlatformString wide =
       Utf8ToWide(std::string_view(reinterpret_cast<const char*>(utf8.data()), utf8.size()));
-  auto latin1 = std::make_shared<Buffer>();
   std::u16string_view units = wide.view();
+  // One byte per code unit at most; the buffer shrinks to what was written.
+  auto latin1 = std::make_shared<Buffer>(units.size());
+  size_t end = 0;
   for (size_t i = 0; i < units.size(); ++i) {
     char16_t unit = units[i];
     bool pair = unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units.size() &&
                 units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF;
     if (pair) ++i;
-    size_t end = latin1->size();
-    latin1->Resize(end + 1);
-    latin1->data()[end] = unit <= 0xFF ? static_cast<uint8_t>(unit) : '?';
+    latin1->data()[end++] = unit <= 0xFF ? static_cast<uint8_t>(unit) : '?';
   }
+  latin1->Resize(end);
   return latin1;
 }
 
@@ -89,9 +90,15 @@ void SelectionOwner::RunOnOwnerThread(std::function<void()> work) {
   {
     std::lock_guard lock(mutex_);
     if (!running_) RaiseOwnerGone();
+    // A failure of the work goes back to the waiting caller; nothing may
+    // escape the owner thread.
     queue_.push_back([work = std::move(work), done] {
-      work();
-      done->set_value();
+      try {
+        work();
+        done->set_value();
+      } catch (...) {
+        done->set_exception(std::current_exception());
+      }
     });
   }
   uint64_t one = 1;
@@ -135,7 +142,12 @@ void SelectionOwner::Run() {
     while (!connection_->broken() && XPending(display) > 0) {
       XEvent event;
       XNextEvent(display, &event);
-      Handle(event);
+      try {
+        Handle(event);
+      } catch (...) {
+        // A request that cannot be served (memory ran out) goes unanswered;
+        // the owner keeps serving the others.
+      }
     }
     DropStalledTransfers();
     XFlush(display);
