@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/secure_memory.h"
+
 namespace quillmar {
 namespace {
 
@@ -75,6 +77,19 @@ bool operator<(const EncodableValue& a, const EncodableValue& b) { return Compar
 
 bool operator==(const EncodableValue& a, const EncodableValue& b) {
   return CompareValues(a, b) == 0;
+}
+
+void WipeEncodableValue(EncodableValue* value) noexcept {
+  if (auto* text = value->GetIf<std::string>()) {
+    platform::SecureWipe(text->data(), text->capacity());
+  } else if (auto* bytes = value->GetIf<std::vector<uint8_t>>()) {
+    platform::SecureWipe(bytes->data(), bytes->capacity());
+  } else if (auto* list = value->GetIf<EncodableList>()) {
+    for (EncodableValue& element : *list) WipeEncodableValue(&element);
+  } else if (auto* map = value->GetIf<EncodableMap>()) {
+    // Keys are never secrets and must keep the map's order intact.
+    for (auto& entry : *map) WipeEncodableValue(&entry.second);
+  }
 }
 
 }  // namespace quillmar

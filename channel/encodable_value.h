@@ -93,6 +93,10 @@ class EncodableValue {
   EncodableVariant value_;
 };
 
+// Overwrites the bytes of every string and byte list in `value` (arguments
+// and replies carry secrets) before they are released.
+void WipeEncodableValue(EncodableValue* value) noexcept;
+
 // The standard library's bad-variant-access failure, with the text the
 // system reports for it.
 class BadVariantAccess : public std::bad_variant_access {

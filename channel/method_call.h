@@ -18,6 +18,11 @@ class MethodCall {
   // Null when the call carries no argument value.
   const EncodableValue* arguments() const { return arguments_.get(); }
 
+  // Overwrites the argument value's texts and bytes; the call is done with.
+  void WipeArguments() noexcept {
+    if (arguments_) WipeEncodableValue(arguments_.get());
+  }
+
  private:
   std::string method_name_;
   std::unique_ptr<EncodableValue> arguments_;

@@ -25,6 +25,8 @@ void MethodChannel::SetMethodCallHandler(MethodCallHandler handler) const {
       return;
     }
     handler(*call, std::move(result));
+    // Handlers (and tasks, before their first wait) have read what they need.
+    call->WipeArguments();
   });
 }
 

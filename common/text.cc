@@ -97,8 +97,10 @@ platform::PlatformString Utf8ToWide(std::string_view utf8) {
 }
 
 std::string WideToUtf8(const char16_t* text, uint32_t length) {
+  // Three bytes per code unit at most, so the text never moves (a moved
+  // buffer would be freed holding a secret).
   std::string out;
-  out.reserve(length);
+  out.reserve(size_t{length} * 3);
   for (uint32_t i = 0; i < length; ++i) {
     uint32_t unit = text[i];
     if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 &&

@@ -16,7 +16,9 @@ class PlatformString {
   PlatformString(std::u16string_view text) : text_(text) {}
   PlatformString(const char16_t* text) : text_(text) {}
   PlatformString(const PlatformString&) = default;
-  PlatformString(PlatformString&& other) noexcept : text_(std::move(other.text_)) { other.Clear(); }
+  PlatformString(PlatformString&& other) noexcept : text_(std::move(other.text_)) {
+    other.WipeStorage();
+  }
   PlatformString& operator=(const PlatformString& other) {
     if (this != &other) {
       Clear();
@@ -28,7 +30,7 @@ class PlatformString {
     if (this != &other) {
       Clear();
       text_ = std::move(other.text_);
-      other.Clear();
+      other.WipeStorage();
     }
     return *this;
   }
@@ -50,6 +52,13 @@ class PlatformString {
   }
 
  private:
+  // A short text lives inside the object and a move copies it, leaving the
+  // units behind: the whole storage is wiped, not just the length.
+  void WipeStorage() noexcept {
+    SecureWipe(text_.data(), text_.capacity() * sizeof(char16_t));
+    text_.clear();
+  }
+
   std::u16string text_;
 };
 
