@@ -1,5 +1,5 @@
-// What the cryptography handlers share around their work: argument texts
-// that are wiped when the call ends, and the guarded answer.
+// What the cryptography handlers share around their work: the emptiness
+// checks and the guarded answer.
 #pragma once
 
 #include <functional>
@@ -8,27 +8,10 @@
 
 #include "channel/encodable_value.h"
 #include "channel/method_result.h"
+#include "common/secret_text.h"
 #include "platform/secure_memory.h"
 
 namespace quillmar {
-
-// An argument text that holds a secret (a password, a key, a message); its
-// bytes are wiped when the handler ends.
-class SecretText {
- public:
-  explicit SecretText(std::string text) : text_(std::move(text)) { Wipe(text); }
-  ~SecretText() { Wipe(text_); }
-  SecretText(const SecretText&) = delete;
-  SecretText& operator=(const SecretText&) = delete;
-
-  const std::string& str() const { return text_; }
-  bool empty() const { return text_.empty(); }
-
- private:
-  static void Wipe(std::string& text) { platform::SecureWipe(text.data(), text.capacity()); }
-
-  std::string text_;
-};
 
 // A text argument and the message that answers it when it is empty.
 struct EmptinessCheck {

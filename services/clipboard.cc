@@ -16,9 +16,9 @@ namespace {
 
 constexpr int32_t kDefaultSecondsToLive = 30;
 
-bool PlaceSensitiveText(const SensitiveText& text) {
+bool PlaceSensitiveText(const SecretText& text) {
   platform::DataPackage package;
-  package.SetText(Utf8ToWide(text.value()));
+  package.SetText(Utf8ToWide(text.str()));
   platform::ClipboardContentOptions options;
   options.IsAllowedInHistory(false);
   options.IsRoamable(false);
@@ -43,18 +43,18 @@ DetachedTask ClearClipboardIfStillPending() {
 
 }  // namespace
 
-void PendingSensitiveText::Store(const SensitiveText& text) {
+void PendingSensitiveText::Store(const SecretText& text) {
   std::lock_guard lock(mutex_);
   text_ = text;
 }
 
 bool PendingSensitiveText::Matches(const platform::PlatformString& shown) const {
-  SensitiveText pending;
+  SecretText pending;
   {
     std::lock_guard lock(mutex_);
     pending = text_;
   }
-  return Utf8ToWide(pending.value()) == shown;
+  return Utf8ToWide(pending.str()) == shown;
 }
 
 void PendingSensitiveText::Reset() {
@@ -72,11 +72,11 @@ PendingSensitiveText& ThePendingSensitiveText() {
   return *slot;
 }
 
-void StartClipboardExpiry(const SensitiveText& text, int32_t seconds) {
+void StartClipboardExpiry(const SecretText& text, int32_t seconds) {
   ThePendingSensitiveText().Store(text);
   try {
-    platform::Current<platform::ThreadPool>().SubmitAfter(
-        std::chrono::seconds(seconds), [] { ClearClipboardIfStillPending(); });
+    platform::Current<platform::ThreadPool>().SubmitAfter(std::chrono::seconds(seconds),
+                                                          [] { ClearClipboardIfStillPending(); });
   } catch (...) {
     // Without a timer the text stays pending until another expiry empties it.
   }
@@ -84,7 +84,7 @@ void StartClipboardExpiry(const SensitiveText& text, int32_t seconds) {
 
 void HandleCopySensitiveDataToClipboard(const EncodableValue* arguments,
                                         std::unique_ptr<MethodResult> result) {
-  SensitiveText text(ReadStringArgument("textToCopy", arguments));
+  SecretText text(ReadStringArgument("textToCopy", arguments));
   int32_t seconds_to_live = ReadIntArgument("secondsToLive", arguments, kDefaultSecondsToLive);
   bool placed = false;
   try {

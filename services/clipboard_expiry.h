@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <mutex>
 
+#include "common/secret_text.h"
 #include "platform/platform_string.h"
-#include "services/sensitive_text.h"
 
 namespace quillmar {
 
@@ -15,7 +15,7 @@ namespace quillmar {
 // only for a copy, a read or a reset.
 class PendingSensitiveText {
  public:
-  void Store(const SensitiveText& text);
+  void Store(const SecretText& text);
   // True when the pending text, in UTF-16, has exactly the code units of
   // `shown`; an empty slot matches an empty text.
   bool Matches(const platform::PlatformString& shown) const;
@@ -24,7 +24,7 @@ class PendingSensitiveText {
 
  private:
   mutable std::mutex mutex_;
-  SensitiveText text_;
+  SecretText text_;
 };
 
 PendingSensitiveText& ThePendingSensitiveText();
@@ -32,6 +32,6 @@ PendingSensitiveText& ThePendingSensitiveText();
 // Stores `text` as the pending sensitive text on the calling thread, then
 // has a pool thread clear the clipboard after `seconds` if it still shows
 // the pending text at that time. Nothing waits for it; failures end it.
-void StartClipboardExpiry(const SensitiveText& text, int32_t seconds);
+void StartClipboardExpiry(const SecretText& text, int32_t seconds);
 
 }  // namespace quillmar

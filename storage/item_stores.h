@@ -38,16 +38,4 @@ uint32_t DeleteLegacyCredential(std::string_view key);
 // vault holds it. Never fails: on any failure the credential stays.
 void MigrateLegacyCredential(std::string_view key, std::string_view value);
 
-// Wipes a string that held a secret when the scope ends.
-class WipeOnExit {
- public:
-  explicit WipeOnExit(std::string& text) : text_(text) {}
-  ~WipeOnExit() { platform::SecureWipe(text_.data(), text_.size()); }
-  WipeOnExit(const WipeOnExit&) = delete;
-  WipeOnExit& operator=(const WipeOnExit&) = delete;
-
- private:
-  std::string& text_;
-};
-
 }  // namespace quillmar

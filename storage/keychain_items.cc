@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/arguments.h"
+#include "common/secret_text.h"
 #include "common/text.h"
 #include "platform/legacy_credentials.h"
 #include "platform/platform_error.h"
@@ -143,9 +144,9 @@ void HandleGetKeychainItem(const EncodableValue* arguments, std::unique_ptr<Meth
 void HandleUpsertKeychainItem(const EncodableValue* arguments,
                               std::unique_ptr<MethodResult> result) {
   std::string key = ReadStringArgument("itemKey", arguments);
-  std::string value = ReadStringArgument("itemValue", arguments);
-  WipeOnExit wipe_value(value);
-  result->Success(IsWindows10OrLater() ? WriteToVault(key, value) : WriteToLegacyStore(key, value));
+  SecretText value(ReadStringArgument("itemValue", arguments));
+  result->Success(IsWindows10OrLater() ? WriteToVault(key, value.str())
+                                       : WriteToLegacyStore(key, value.str()));
 }
 
 void HandleDeleteKeychainItem(const EncodableValue* arguments,

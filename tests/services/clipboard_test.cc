@@ -78,7 +78,7 @@ TEST_F(ClipboardTest, MissingArgumentsPlaceTheEmptyText) {
 class ClipboardNoExpiryTest : public ClipboardTest, public ::testing::WithParamInterface<int32_t> {};
 
 TEST_P(ClipboardNoExpiryTest, TimeToLiveOfZeroOrLessPlacesTextAndNeverClears) {
-  ThePendingSensitiveText().Store(SensitiveText("earlier"));
+  ThePendingSensitiveText().Store(SecretText("earlier"));
   ExpectSuccess(Copy(MapArgs({{"textToCopy", "secret"}, {"secondsToLive", GetParam()}})), true);
   EXPECT_EQ(clipboard_.Text(), PlatformString(u"secret"));
   EXPECT_TRUE(pool_.PendingDelays().empty());
@@ -96,7 +96,7 @@ TEST_F(ClipboardTest, RefusedPlacementAnswersFalseAndStillSchedulesExpiry) {
 }
 
 TEST_F(ClipboardTest, FailedPlacementAnswersFalseAndSchedulesNothing) {
-  ThePendingSensitiveText().Store(SensitiveText("earlier"));
+  ThePendingSensitiveText().Store(SecretText("earlier"));
   clipboard_.FailCalls(FakeClipboard::Call::kSetContent,
                        PlatformError(platform::kClipboardCantOpen));
   ExpectSuccess(Copy(MapArgs({{"textToCopy", "secret"}, {"secondsToLive", 2}})), false);
