@@ -1,17 +1,24 @@
 // The Linux cryptography backend on OpenSSL 3's libcrypto. OpenSSL's own
 // error texts are not passed on: each refusal carries a fixed message that
-// says what was wrong and never any of the bytes involved.
+// says what was wrong and never any of the bytes involved. RSA keys are read
+// by base/'s strict DER reader, as on Windows, and handed to OpenSSL as
+// numbers, so both accept the same keys.
+#include <openssl/core_names.h>
 #include <openssl/crypto.h>
 #include <openssl/err.h>
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
+#include <openssl/params.h>
 #include <openssl/rand.h>
 #include <openssl/rsa.h>
-#include <openssl/x509.h>
 
+#include <algorithm>
+#include <bit>
 #include <climits>
 #include <memory>
+#include <vector>
 
+#include "base/der_reader.h"
 #include "platform/linux/crypto_linux.h"
 #include "platform/linux/sha512_block.h"
 #include "platform/service_registry.h"
@@ -36,9 +43,6 @@ struct CipherContextFree {
 struct DigestContextFree {
   void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
 };
-struct Pkcs8Free {
-  void operator()(PKCS8_PRIV_KEY_INFO* info) const { PKCS8_PRIV_KEY_INFO_free(info); }
-};
 using Pkey = std::unique_ptr<EVP_PKEY, PkeyFree>;
 using PkeyContext = std::unique_ptr<EVP_PKEY_CTX, PkeyContextFree>;
 
@@ -59,23 +63,67 @@ int IntLength(const Buffer& buffer) {
   return static_cast<int>(buffer.size());
 }
 
+// One RSA number as OpenSSL's parameter wants it: unsigned, in the
+// machine's byte order.
+class RsaNumber {
+ public:
+  RsaNumber(const char* name, base::ByteView magnitude)
+      : name_(name), bytes_(magnitude.data(), magnitude.size()) {
+    if constexpr (std::endian::native == std::endian::little) {
+      std::reverse(bytes_.data(), bytes_.data() + bytes_.size());
+    }
+  }
+
+  OSSL_PARAM Param() { return OSSL_PARAM_construct_BN(name_, bytes_.data(), bytes_.size()); }
+
+ private:
+  const char* name_;
+  Buffer bytes_;  // wiped: most numbers of a key pair are secret
+};
+
+// An RSA key made from numbers the DER reader has checked; `selection` is
+// EVP_PKEY_PUBLIC_KEY or EVP_PKEY_KEYPAIR.
+Pkey RsaKeyFromNumbers(std::vector<RsaNumber>& numbers, int selection, const char16_t* refusal) {
+  std::vector<OSSL_PARAM> params;
+  for (RsaNumber& number : numbers) params.push_back(number.Param());
+  params.push_back(OSSL_PARAM_construct_end());
+  PkeyContext context(EVP_PKEY_CTX_new_from_name(nullptr, "RSA", nullptr));
+  EVP_PKEY* key = nullptr;
+  bool made = context && EVP_PKEY_fromdata_init(context.get()) > 0 &&
+              EVP_PKEY_fromdata(context.get(), &key, selection, params.data()) > 0;
+  Pkey owned(key);
+  Require(made && owned, kBadData, refusal);
+  return owned;
+}
+
 Pkey ImportPublicKey(const Buffer& blob) {
-  const unsigned char* cursor = blob.data();
-  Pkey key(d2i_PUBKEY(nullptr, &cursor, static_cast<long>(blob.size())));
-  bool whole = key && cursor == blob.data() + blob.size();
-  Require(whole && EVP_PKEY_get_base_id(key.get()) == EVP_PKEY_RSA, kBadData,
-          u"The key is not an RSA public key in DER SubjectPublicKeyInfo form.");
-  return key;
+  constexpr const char16_t* kRefusal =
+      u"The key is not an RSA public key in DER SubjectPublicKeyInfo form.";
+  std::optional<base::RsaPublicKeyFields> fields =
+      base::ReadRsaSubjectPublicKeyInfo(base::ByteView(blob.data(), blob.size()));
+  Require(fields.has_value(), kBadData, kRefusal);
+  std::vector<RsaNumber> numbers;
+  numbers.emplace_back(OSSL_PKEY_PARAM_RSA_N, fields->modulus);
+  numbers.emplace_back(OSSL_PKEY_PARAM_RSA_E, fields->public_exponent);
+  return RsaKeyFromNumbers(numbers, EVP_PKEY_PUBLIC_KEY, kRefusal);
 }
 
 Pkey ImportKeyPair(const Buffer& blob) {
-  const unsigned char* cursor = blob.data();
-  std::unique_ptr<PKCS8_PRIV_KEY_INFO, Pkcs8Free> info(
-      d2i_PKCS8_PRIV_KEY_INFO(nullptr, &cursor, static_cast<long>(blob.size())));
-  Pkey key(info && cursor == blob.data() + blob.size() ? EVP_PKCS82PKEY(info.get()) : nullptr);
-  Require(key && EVP_PKEY_get_base_id(key.get()) == EVP_PKEY_RSA, kBadData,
-          u"The key is not an RSA key pair in DER PKCS #8 form.");
-  return key;
+  constexpr const char16_t* kRefusal = u"The key is not an RSA key pair in DER PKCS #8 form.";
+  std::optional<base::RsaPrivateKeyFields> fields =
+      base::ReadRsaPrivateKeyInfo(base::ByteView(blob.data(), blob.size()));
+  Require(fields.has_value(), kBadData, kRefusal);
+  std::vector<RsaNumber> numbers;
+  numbers.reserve(8);
+  numbers.emplace_back(OSSL_PKEY_PARAM_RSA_N, fields->modulus);
+  numbers.emplace_back(OSSL_PKEY_PARAM_RSA_E, fields->public_exponent);
+  numbers.emplace_back(OSSL_PKEY_PARAM_RSA_D, fields->private_exponent);
+  numbers.emplace_back(OSSL_PKEY_PARAM_RSA_FACTOR1, fields->prime1);
+  numbers.emplace_back(OSSL_PKEY_PARAM_RSA_FACTOR2, fields->prime2);
+  numbers.emplace_back(OSSL_PKEY_PARAM_RSA_EXPONENT1, fields->exponent1);
+  numbers.emplace_back(OSSL_PKEY_PARAM_RSA_EXPONENT2, fields->exponent2);
+  numbers.emplace_back(OSSL_PKEY_PARAM_RSA_COEFFICIENT1, fields->coefficient);
+  return RsaKeyFromNumbers(numbers, EVP_PKEY_KEYPAIR, kRefusal);
 }
 
 // A context for OAEP with SHA-256 for the digest and the mask, no label.
