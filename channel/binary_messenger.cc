@@ -30,6 +30,17 @@ void SendReply(PendingReply* pending, const uint8_t* reply, size_t reply_size) {
   pending->response_handle = nullptr;
 }
 
+// Answers the message with an empty reply unless it has been answered.
+void SendEmptyReplyIfUnanswered(FlutterDesktopMessengerRef messenger,
+                                const FlutterDesktopMessageResponseHandle** response_handle) {
+  FlutterDesktopMessengerLock(messenger);
+  if (FlutterDesktopMessengerIsAvailable(messenger) && *response_handle != nullptr) {
+    FlutterDesktopMessengerSendResponse(messenger, *response_handle, nullptr, 0);
+    *response_handle = nullptr;
+  }
+  FlutterDesktopMessengerUnlock(messenger);
+}
+
 }  // namespace
 
 BinaryMessengerImpl::~BinaryMessengerImpl() {
@@ -65,14 +76,28 @@ void BinaryMessengerImpl::SetChannelHandler(const std::string& channel,
 
 void DeliverMessage(FlutterDesktopMessengerRef messenger, const FlutterDesktopMessage* message,
                     void* user_data) {
-  std::shared_ptr<FlutterDesktopMessenger> held(FlutterDesktopMessengerAddRef(messenger),
-                                                FlutterDesktopMessengerRelease);
-  auto pending = std::make_shared<PendingReply>(PendingReply{held, message->response_handle});
-  BinaryReply reply = [pending](const uint8_t* bytes, size_t size) {
-    SendReply(pending.get(), bytes, size);
-  };
-  const auto& handler = *static_cast<BinaryMessageHandler*>(user_data);
-  handler(message->message, message->message_size, std::move(reply));
+  // Nothing may be thrown back into the host's C code, and the message is
+  // answered whatever fails.
+  std::shared_ptr<PendingReply> pending;
+  try {
+    std::shared_ptr<FlutterDesktopMessenger> held(FlutterDesktopMessengerAddRef(messenger),
+                                                  FlutterDesktopMessengerRelease);
+    pending = std::make_shared<PendingReply>(PendingReply{held, message->response_handle});
+    BinaryReply reply = [pending](const uint8_t* bytes, size_t size) {
+      SendReply(pending.get(), bytes, size);
+    };
+    const auto& handler = *static_cast<BinaryMessageHandler*>(user_data);
+    handler(message->message, message->message_size, std::move(reply));
+  } catch (...) {
+    ReportDiagnostic("Unable to handle a message on channel ",
+                     message->channel != nullptr ? message->channel : "");
+    if (pending) {
+      SendEmptyReplyIfUnanswered(messenger, &pending->response_handle);
+    } else {
+      const FlutterDesktopMessageResponseHandle* response_handle = message->response_handle;
+      SendEmptyReplyIfUnanswered(messenger, &response_handle);
+    }
+  }
 }
 
 void DeliverReply(const uint8_t* data, size_t data_size, void* user_data) {

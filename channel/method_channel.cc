@@ -1,5 +1,6 @@
 #include "channel/method_channel.h"
 
+#include <new>
 #include <variant>
 
 #include "channel/diagnostics.h"
@@ -17,10 +18,23 @@ void MethodChannel::SetMethodCallHandler(MethodCallHandler handler) const {
   messenger_->SetChannelHandler(name_, [handler = std::move(handler), codec, channel_name](
                                            const uint8_t* message, size_t message_size,
                                            BinaryReply reply) {
-    auto result = std::make_unique<EngineMethodResult>(std::move(reply), codec);
-    std::unique_ptr<MethodCall> call = codec->DecodeCall(message, message_size);
+    std::unique_ptr<EngineMethodResult> result;
+    std::unique_ptr<MethodCall> call;
+    try {
+      result = std::make_unique<EngineMethodResult>(std::move(reply), codec);
+      call = codec->DecodeCall(message, message_size);
+    } catch (const std::bad_alloc&) {
+      // Exhausted memory leaves the message without a call, answered as
+      // one that does not decode.
+      ReportDiagnostic("Out of memory decoding a message on channel ", channel_name);
+      if (!result) {
+        // The reply callable is moved only once the result's memory is had.
+        if (reply) reply(nullptr, 0);
+        return;
+      }
+    }
     if (!call) {
-      ReportDiagnostic("Unable to construct method call from message on channel " + channel_name);
+      ReportDiagnostic("Unable to construct method call from message on channel ", channel_name);
       result->NotImplemented();
       return;
     }
@@ -56,7 +70,7 @@ void MethodChannel::InvokeMethod(const std::string& method,
       decoded = false;
     }
     if (!decoded) {
-      ReportDiagnostic("Unable to decode reply to method invocation on channel " + channel_name);
+      ReportDiagnostic("Unable to decode reply to method invocation on channel ", channel_name);
       shared_result->NotImplemented();
     }
   };

@@ -102,6 +102,55 @@ std::string ReadString(ByteStreamReader* stream) {
   return text;
 }
 
+// The payload of a value that is neither a list nor a map.
+EncodableValue ReadLeafOfType(uint8_t type, ByteStreamReader* stream) {
+  switch (type) {
+    case kNull:
+      return EncodableValue();
+    case kTrue:
+      return EncodableValue(true);
+    case kFalse:
+      return EncodableValue(false);
+    case kInt32:
+      return EncodableValue(ReadNumber<int32_t>(stream));
+    case kInt64:
+      return EncodableValue(ReadNumber<int64_t>(stream));
+    case kFloat64:
+      stream->AlignRead(8);
+      return EncodableValue(ReadNumber<double>(stream));
+    case kLargeInt:
+    case kString:
+      return EncodableValue(ReadString(stream));
+    case kUint8List:
+      return EncodableValue(ReadTypedList<uint8_t>(stream));
+    case kInt32List:
+      return EncodableValue(ReadTypedList<int32_t>(stream));
+    case kInt64List:
+      return EncodableValue(ReadTypedList<int64_t>(stream));
+    case kFloat64List:
+      return EncodableValue(ReadTypedList<double>(stream));
+    case kFloat32List:
+      return EncodableValue(ReadTypedList<float>(stream));
+    default:
+      ReportDiagnostic("Unknown type in StandardCodecSerializer::ReadValueOfType: " +
+                       std::to_string(type));
+      return EncodableValue();
+  }
+}
+
+// The element count of a list or the entry count of a map. Every element
+// takes at least one byte (a map entry two): a larger count cannot be in the
+// message, is reported as a read failure and reads as empty.
+size_t ReadContainerSize(uint8_t type, ByteStreamReader* stream) {
+  size_t count = ReadSize(stream);
+  size_t bytes_per_element = type == kList ? 1 : 2;
+  if (count > stream->Remaining() / bytes_per_element) {
+    ReportDiagnostic("Invalid read in StandardCodecByteStreamReader");
+    return 0;
+  }
+  return count;
+}
+
 }  // namespace
 
 const StandardCodecSerializer& StandardCodecSerializer::GetInstance() {
@@ -171,83 +220,102 @@ void StandardCodecSerializer::WriteValue(const EncodableValue& value,
 }
 
 EncodableValue StandardCodecSerializer::ReadValue(ByteStreamReader* stream) const {
-  return ReadValueAtDepth(stream, 0);
+  ReadBudget budget(stream->Remaining());
+  return ReadValueAtDepth(stream, 0, &budget);
+}
+
+EncodableValue StandardCodecSerializer::ReadValue(ByteStreamReader* stream,
+                                                  ReadBudget* budget) const {
+  return ReadValueAtDepth(stream, 0, budget);
 }
 
 EncodableValue StandardCodecSerializer::ReadValueOfType(uint8_t type,
                                                         ByteStreamReader* stream) const {
-  return ReadValueOfTypeAtDepth(type, stream, 0);
+  ReadBudget budget(stream->Remaining());
+  return ReadValueOfTypeAtDepth(type, stream, 0, &budget);
 }
 
-EncodableValue StandardCodecSerializer::ReadValueAtDepth(ByteStreamReader* stream,
-                                                         int depth) const {
-  return ReadValueOfTypeAtDepth(stream->GetByte(), stream, depth);
+bool StandardCodecSerializer::ReadType(ByteStreamReader* stream, ReadBudget* budget,
+                                       uint8_t* type) const {
+  if (!budget->ok_) return false;
+  // Past the end every value still owed will be read as well; when the
+  // budget cannot pay for them all, the message stops here rather than after
+  // one report each.
+  if (stream->Remaining() == 0 && budget->owed_values_ >= budget->values_left_) {
+    ReportDiagnostic("Message announces more values than it holds in StandardCodecSerializer");
+    budget->ok_ = false;
+    return false;
+  }
+  --budget->values_left_;
+  *type = stream->GetByte();
+  return true;
+}
+
+EncodableValue StandardCodecSerializer::ReadValueAtDepth(ByteStreamReader* stream, int depth,
+                                                         ReadBudget* budget) const {
+  uint8_t type = 0;
+  if (!ReadType(stream, budget, &type)) return EncodableValue();
+  return ReadValueOfTypeAtDepth(type, stream, depth, budget);
 }
 
 EncodableValue StandardCodecSerializer::ReadValueOfTypeAtDepth(uint8_t type,
-                                                               ByteStreamReader* stream,
-                                                               int depth) const {
-  switch (type) {
-    case kNull:
-      return EncodableValue();
-    case kTrue:
-      return EncodableValue(true);
-    case kFalse:
-      return EncodableValue(false);
-    case kInt32:
-      return EncodableValue(ReadNumber<int32_t>(stream));
-    case kInt64:
-      return EncodableValue(ReadNumber<int64_t>(stream));
-    case kFloat64:
-      stream->AlignRead(8);
-      return EncodableValue(ReadNumber<double>(stream));
-    case kLargeInt:
-    case kString:
-      return EncodableValue(ReadString(stream));
-    case kUint8List:
-      return EncodableValue(ReadTypedList<uint8_t>(stream));
-    case kInt32List:
-      return EncodableValue(ReadTypedList<int32_t>(stream));
-    case kInt64List:
-      return EncodableValue(ReadTypedList<int64_t>(stream));
-    case kFloat64List:
-      return EncodableValue(ReadTypedList<double>(stream));
-    case kFloat32List:
-      return EncodableValue(ReadTypedList<float>(stream));
-    case kList:
-    case kMap: {
-      if (depth >= kMaxNestingDepth) {
-        ReportDiagnostic("Nesting too deep in StandardCodecSerializer::ReadValueOfType");
-        return EncodableValue();
-      }
-      size_t count = ReadSize(stream);
-      // Every element takes at least one byte (a map entry two): a larger
-      // count cannot be in the message.
-      size_t bytes_per_element = type == kList ? 1 : 2;
-      if (count > stream->Remaining() / bytes_per_element) {
-        ReportDiagnostic("Invalid read in StandardCodecByteStreamReader");
-        return type == kList ? EncodableValue(EncodableList()) : EncodableValue(EncodableMap());
-      }
-      if (type == kList) {
-        EncodableList list;
-        list.reserve(count);
-        for (size_t i = 0; i < count; ++i) list.push_back(ReadValueAtDepth(stream, depth + 1));
-        return EncodableValue(std::move(list));
-      }
-      EncodableMap map;
-      for (size_t i = 0; i < count; ++i) {
-        EncodableValue key = ReadValueAtDepth(stream, depth + 1);
-        EncodableValue value = ReadValueAtDepth(stream, depth + 1);
-        // Keys usually arrive sorted; the hint makes each insertion constant
-        // time, and an existing key keeps its first entry.
-        map.emplace_hint(map.end(), std::move(key), std::move(value));
-      }
-      return EncodableValue(std::move(map));
+                                                               ByteStreamReader* stream, int depth,
+                                                               ReadBudget* budget) const {
+  if (type != kList && type != kMap) return ReadLeafOfType(type, stream);
+  if (depth >= kMaxNestingDepth) {
+    ReportDiagnostic("Nesting too deep in StandardCodecSerializer::ReadValueOfType");
+    SkipValueOfType(type, stream, budget);
+    return EncodableValue();
+  }
+  size_t count = ReadContainerSize(type, stream);
+  if (type == kList) {
+    EncodableList list;
+    // Reserve only what the message can still hold beside what the
+    // enclosing lists and maps owe, so nested counts cannot multiply it.
+    size_t remaining = stream->Remaining();
+    if (budget->owed_values_ <= remaining && count <= remaining - budget->owed_values_) {
+      list.reserve(count);
     }
-    default:
-      ReportDiagnostic("Unknown type in StandardCodecSerializer::ReadValueOfType: " +
-                       std::to_string(type));
-      return EncodableValue();
+    budget->owed_values_ += count;
+    for (size_t i = 0; i < count && budget->ok_; ++i) {
+      --budget->owed_values_;
+      list.push_back(ReadValueAtDepth(stream, depth + 1, budget));
+    }
+    return EncodableValue(std::move(list));
+  }
+  EncodableMap map;
+  budget->owed_values_ += 2 * count;
+  for (size_t i = 0; i < count && budget->ok_; ++i) {
+    budget->owed_values_ -= 2;
+    EncodableValue key = ReadValueAtDepth(stream, depth + 1, budget);
+    EncodableValue value = ReadValueAtDepth(stream, depth + 1, budget);
+    // Keys usually arrive sorted; the hint makes each insertion constant
+    // time, and an existing key keeps its first entry.
+    map.emplace_hint(map.end(), std::move(key), std::move(value));
+  }
+  return EncodableValue(std::move(map));
+}
+
+void StandardCodecSerializer::SkipValueOfType(uint8_t type, ByteStreamReader* stream,
+                                              ReadBudget* budget) const {
+  // Values still to skip in each list or map being skipped, innermost last;
+  // each entry took at least one byte, so the stack stays within the message.
+  std::vector<size_t> owed;
+  for (;;) {
+    if (type == kList || type == kMap) {
+      size_t values = ReadContainerSize(type, stream) * (type == kList ? 1 : 2);
+      if (values != 0) {
+        owed.push_back(values);
+        budget->owed_values_ += values;
+      }
+    } else {
+      ReadLeafOfType(type, stream);
+    }
+    while (!owed.empty() && owed.back() == 0) owed.pop_back();
+    if (owed.empty()) return;
+    --owed.back();
+    --budget->owed_values_;
+    if (!ReadType(stream, budget, &type)) return;
   }
 }
 
@@ -266,13 +334,15 @@ const StandardMethodCodec& StandardMethodCodec::GetInstance(
 std::unique_ptr<MethodCall> StandardMethodCodec::DecodeCall(const uint8_t* bytes,
                                                             size_t size) const {
   ByteBufferStreamReader stream(bytes, size);
-  EncodableValue name = serializer_->ReadValue(&stream);
+  ReadBudget budget(size);
+  EncodableValue name = serializer_->ReadValue(&stream, &budget);
   auto* method_name = name.GetIf<std::string>();
   if (method_name == nullptr) {
     ReportDiagnostic("Invalid method call; method name is not a string.");
     return nullptr;
   }
-  auto arguments = std::make_unique<EncodableValue>(serializer_->ReadValue(&stream));
+  auto arguments = std::make_unique<EncodableValue>(serializer_->ReadValue(&stream, &budget));
+  if (!budget.ok()) return nullptr;
   return std::make_unique<MethodCall>(std::move(*method_name), std::move(arguments));
 }
 
@@ -308,9 +378,11 @@ std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeError(
 bool StandardMethodCodec::DecodeResponse(const uint8_t* bytes, size_t size,
                                          MethodResult* result) const {
   ByteBufferStreamReader stream(bytes, size);
+  ReadBudget budget(size);
   uint8_t envelope = stream.GetByte();
   if (envelope == 0) {
-    EncodableValue value = serializer_->ReadValue(&stream);
+    EncodableValue value = serializer_->ReadValue(&stream, &budget);
+    if (!budget.ok()) return false;
     if (value.IsNull()) {
       result->Success();
     } else {
@@ -319,9 +391,10 @@ bool StandardMethodCodec::DecodeResponse(const uint8_t* bytes, size_t size,
     return true;
   }
   if (envelope == 1) {
-    EncodableValue code = serializer_->ReadValue(&stream);
-    EncodableValue message = serializer_->ReadValue(&stream);
-    EncodableValue details = serializer_->ReadValue(&stream);
+    EncodableValue code = serializer_->ReadValue(&stream, &budget);
+    EncodableValue message = serializer_->ReadValue(&stream, &budget);
+    EncodableValue details = serializer_->ReadValue(&stream, &budget);
+    if (!budget.ok()) return false;
     const std::string& code_text = GetAlternative<std::string>(code);
     std::string message_text =
         message.IsNull() ? std::string() : GetAlternative<std::string>(message);

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
-
 #include <string>
 #include <vector>
 
@@ -119,6 +118,152 @@ TEST(MalformedInputTest, NestingBeyondTheBoundReadsAsNull) {
   EXPECT_TRUE(inner->IsNull());
   EXPECT_EQ(capture.Lines(), std::vector<std::string>{
                                  "Nesting too deep in StandardCodecSerializer::ReadValueOfType"});
+}
+
+struct TruncatedCase {
+  const char* name;
+  Bytes bytes;
+  EncodableValue expected;
+  size_t invalid_reads;
+  friend void PrintTo(const TruncatedCase& c, std::ostream* out) { *out << c.name; }
+};
+
+class TruncatedContainerTest : public ::testing::TestWithParam<TruncatedCase> {};
+
+// A message cut short reads what it holds, then a null and a report for
+// each value it still announces.
+TEST_P(TruncatedContainerTest, ReadsNullsWithAReportEachForWhatIsMissing) {
+  CaptureStderr capture;
+  EXPECT_EQ(Decode(GetParam().bytes), GetParam().expected);
+  EXPECT_EQ(capture.Lines(), std::vector<std::string>(GetParam().invalid_reads, kInvalidRead));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cuts, TruncatedContainerTest,
+    ::testing::Values(
+        TruncatedCase{"ListOfListCutBeforeItsSecondElement",
+                      {12, 2, 12, 3, 1, 1, 1},
+                      EncodableValue(EncodableList{
+                          EncodableValue(EncodableList{EncodableValue(true), EncodableValue(true),
+                                                       EncodableValue(true)}),
+                          EncodableValue()}),
+                      1},
+        TruncatedCase{"MapCutAfterItsFirstEntry",
+                      {13, 2, 7, 1, 'a', 1},
+                      EncodableValue(EncodableMap{{EncodableValue("a"), EncodableValue(true)},
+                                                  {EncodableValue(), EncodableValue()}}),
+                      2},
+        TruncatedCase{
+            "IntegerInMapCutShortLeavesItsBytesToTheNextElement",
+            {13, 1, 7, 1, 'k', 12, 3, 3, 1, 0, 0, 0, 3, 2},
+            EncodableValue(EncodableMap{
+                {EncodableValue("k"), EncodableValue(EncodableList{EncodableValue(int32_t{1}),
+                                                                   EncodableValue(int32_t{0}),
+                                                                   EncodableValue(false)})}}),
+            1},
+        TruncatedCase{
+            "InnerCountPastTheEndReadsEmpty",
+            {12, 2, 12, 2, 1},
+            EncodableValue(EncodableList{EncodableValue(EncodableList{}), EncodableValue(true)}),
+            1},
+        TruncatedCase{
+            "NestedListsCutInsideTheInnerOne",
+            {12, 3, 12, 2, 3, 1, 0, 0, 0},
+            EncodableValue(EncodableList{
+                EncodableValue(EncodableList{EncodableValue(int32_t{1}), EncodableValue()}),
+                EncodableValue(), EncodableValue()}),
+            3}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Nested list headers, each announcing every byte that follows it, after
+// the call's method name: each fits what remains, yet together they
+// announce about 500 values per byte.
+Bytes NestedCountsCall(size_t size) {
+  Bytes bytes = {7, 1, 'm'};
+  while (bytes.size() + 6 <= size) {
+    uint32_t count = static_cast<uint32_t>(size - bytes.size() - 6);
+    bytes.insert(bytes.end(),
+                 {12, 255, static_cast<uint8_t>(count), static_cast<uint8_t>(count >> 8),
+                  static_cast<uint8_t>(count >> 16), static_cast<uint8_t>(count >> 24)});
+  }
+  bytes.resize(size, 0);
+  return bytes;
+}
+
+class NestedCountsTest : public ::testing::TestWithParam<size_t> {};
+
+// Past the end, the values the open lists still owe are known before they
+// are read: the message stops at once instead of reporting each of them.
+TEST_P(NestedCountsTest, MessageDoesNotDecodeAfterTwoReports) {
+  Bytes bytes = NestedCountsCall(GetParam());
+  ASSERT_EQ(bytes.size(), GetParam());
+  CaptureStderr capture;
+  EXPECT_EQ(Codec().DecodeCall(bytes.data(), bytes.size()), nullptr);
+  EXPECT_EQ(capture.Lines(),
+            (std::vector<std::string>{
+                "Nesting too deep in StandardCodecSerializer::ReadValueOfType",
+                "Message announces more values than it holds in StandardCodecSerializer"}));
+}
+
+TEST_P(NestedCountsTest, SerializerReadsAtMostOneValuePerByte) {
+  Bytes bytes = NestedCountsCall(GetParam());
+  CaptureStderr capture;
+  ByteBufferStreamReader reader(bytes.data() + 3, bytes.size() - 3);
+  EncodableValue value = StandardCodecSerializer::GetInstance().ReadValue(&reader);
+  size_t values = 0;
+  std::vector<const EncodableValue*> pending = {&value};
+  while (!pending.empty()) {
+    const EncodableValue* next = pending.back();
+    pending.pop_back();
+    ++values;
+    if (const auto* list = next->GetIf<EncodableList>()) {
+      for (const EncodableValue& element : *list) pending.push_back(&element);
+    }
+  }
+  EXPECT_LE(values, bytes.size());
+  EXPECT_LE(capture.Lines().size(), bytes.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, NestedCountsTest, ::testing::Values(16 * 1024, 1024 * 1024),
+                         [](const auto& info) {
+                           return info.param == 16 * 1024 ? std::string("16KiB")
+                                                          : std::string("1MiB");
+                         });
+
+TEST(MalformedInputTest, ValueBeyondTheNestingBoundIsSkippedWhole) {
+  // A map whose first value nests 600 lists deep, each holding the next list
+  // and an integer, followed by a second entry that must still read.
+  EncodableValue deep(int32_t{7});
+  for (int i = 0; i < 600; ++i) {
+    EncodableList level;
+    level.push_back(std::move(deep));
+    level.push_back(EncodableValue(1));
+    deep = EncodableValue(std::move(level));
+  }
+  EncodableMap arguments = {{EncodableValue("a"), deep},
+                            {EncodableValue("b"), EncodableValue(int32_t{16})}};
+  std::vector<uint8_t> bytes;
+  ByteBufferStreamWriter writer(&bytes);
+  StandardCodecSerializer::GetInstance().WriteValue(EncodableValue(arguments), &writer);
+
+  CaptureStderr capture;
+  EncodableValue decoded = Decode(bytes);
+  EXPECT_EQ(capture.Lines(), std::vector<std::string>{
+                                 "Nesting too deep in StandardCodecSerializer::ReadValueOfType"});
+  const auto& map = std::get<EncodableMap>(decoded.variant());
+  ASSERT_EQ(map.size(), 2u);
+  EXPECT_EQ(map.at(EncodableValue("b")), EncodableValue(int32_t{16}));
+  // The bound is counted from the map: its value is the first level.
+  const EncodableValue* inner = &map.at(EncodableValue("a"));
+  int depth = 1;
+  while (const auto* list = inner->GetIf<EncodableList>()) {
+    ASSERT_EQ(list->size(), 2u);
+    EXPECT_EQ(list->back(), EncodableValue(1));
+    inner = &list->front();
+    ++depth;
+  }
+  EXPECT_EQ(depth, StandardCodecSerializer::kMaxNestingDepth);
+  EXPECT_TRUE(inner->IsNull());
 }
 
 TEST(ResponseTest, SuccessWithNullIsDeliveredWithoutAValue) {
