@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "platform/secure_memory.h"
+#include "base/secret_memory.h"
 
 namespace quillmar {
 namespace {
@@ -81,9 +81,9 @@ bool operator==(const EncodableValue& a, const EncodableValue& b) {
 
 void WipeEncodableValue(EncodableValue* value) noexcept {
   if (auto* text = value->GetIf<std::string>()) {
-    platform::SecureWipe(text->data(), text->capacity());
+    base::SecureWipe(text->data(), text->capacity());
   } else if (auto* bytes = value->GetIf<std::vector<uint8_t>>()) {
-    platform::SecureWipe(bytes->data(), bytes->capacity());
+    base::SecureWipe(bytes->data(), bytes->capacity());
   } else if (auto* list = value->GetIf<EncodableList>()) {
     for (EncodableValue& element : *list) WipeEncodableValue(&element);
   } else if (auto* map = value->GetIf<EncodableMap>()) {

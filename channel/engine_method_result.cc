@@ -1,7 +1,7 @@
 #include "channel/engine_method_result.h"
 
+#include "base/secret_memory.h"
 #include "channel/diagnostics.h"
-#include "platform/secure_memory.h"
 
 namespace quillmar {
 
@@ -28,14 +28,14 @@ void ReplySlot::SendBytes(const std::vector<uint8_t>* bytes) {
 void EngineMethodResult::SuccessInternal(const EncodableValue* result) {
   auto bytes = codec_->EncodeSuccess(result);
   slot_->SendBytes(bytes.get());
-  platform::SecureWipe(bytes->data(), bytes->size());
+  base::SecureWipe(bytes->data(), bytes->size());
 }
 
 void EngineMethodResult::ErrorInternal(const std::string& code, const std::string& message,
                                        const EncodableValue* details) {
   auto bytes = codec_->EncodeError(code, message, details);
   slot_->SendBytes(bytes.get());
-  platform::SecureWipe(bytes->data(), bytes->size());
+  base::SecureWipe(bytes->data(), bytes->size());
 }
 
 void EngineMethodResult::NotImplementedInternal() { slot_->SendBytes(nullptr); }

@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "platform/secure_memory.h"
+#include "base/secret_memory.h"
 
 namespace quillmar {
 
@@ -36,7 +36,7 @@ class SecretText {
 
  private:
   static void WipeStorage(std::string& text) noexcept {
-    platform::SecureWipe(text.data(), text.capacity());
+    base::SecureWipe(text.data(), text.capacity());
   }
 
   std::string text_;

@@ -1,6 +1,7 @@
-// Conversions between the channel's UTF-8 and the platform's UTF-16. They
-// never fail on content: each maximal invalid UTF-8 subsequence and each
-// unpaired surrogate becomes U+FFFD; embedded zeros are kept.
+// Conversions between the channel's UTF-8 and the platform's UTF-16, in
+// base/utf.h's replacing mode. They never fail on content: each maximal
+// invalid UTF-8 subsequence and each unpaired surrogate becomes U+FFFD;
+// embedded zeros are kept.
 #pragma once
 
 #include <cstdint>

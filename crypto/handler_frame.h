@@ -9,7 +9,7 @@
 #include "channel/encodable_value.h"
 #include "channel/method_result.h"
 #include "common/secret_text.h"
-#include "platform/secure_memory.h"
+#include "platform/buffer.h"
 
 namespace quillmar {
 

@@ -13,9 +13,9 @@
 #include <string>
 #include <string_view>
 
+#include "platform/buffer.h"
 #include "platform/platform_error.h"
 #include "platform/platform_string.h"
-#include "platform/secure_memory.h"
 
 namespace quillmar::platform {
 

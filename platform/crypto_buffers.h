@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "platform/buffer.h"
 #include "platform/platform_error.h"
-#include "platform/secure_memory.h"
 
 namespace quillmar::platform {
 

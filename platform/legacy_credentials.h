@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
+#include "platform/buffer.h"
 #include "platform/platform_string.h"
-#include "platform/secure_memory.h"
 
 namespace quillmar::platform {
 

@@ -6,7 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/secure_memory.h"
+#include "base/utf.h"
+#include "platform/buffer.h"
 
 namespace quillmar::platform {
 
@@ -35,6 +36,20 @@ class PlatformString {
     return *this;
   }
   ~PlatformString() { Clear(); }
+
+  // The replacing conversions of base/utf.h. The UTF-8 text is sized for the
+  // worst case, so it never moves: a caller holding a secret wipes it once.
+  static PlatformString FromUtf8(std::string_view utf8) {
+    PlatformString text;
+    text.text_.resize(base::MaxUtf16Units(utf8.size()));
+    text.text_.resize(*base::Utf8ToUtf16(utf8, text.text_.data(), base::Utf::kReplace));
+    return text;
+  }
+  std::string ToUtf8() const {
+    std::string utf8(base::MaxUtf8Bytes(text_.size()), '\0');
+    utf8.resize(*base::Utf16ToUtf8(text_, utf8.data(), base::Utf::kReplace));
+    return utf8;
+  }
 
   const char16_t* data() const { return text_.c_str(); }
   size_t size() const { return text_.size(); }

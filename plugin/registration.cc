@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "channel/plugin_registrar.h"
+#include "common/registration_state.h"
 #include "plugin/plugin_channel.h"
 #include "plugin/quillmar_core_windows.h"
 
@@ -46,6 +47,7 @@ void RegisterWithRegistrar(FlutterDesktopPluginRegistrarRef registrar) {
                                                  &StandardMethodCodec::GetInstance());
   const MethodChannel* channel_ptr = channel.get();
   SetPluginChannel(std::move(channel), wrapper->messenger());
+  SetOwnCallSender(SendThroughPluginChannel);
   auto plugin = std::make_unique<QuillmarCoreWindows>();
   QuillmarCoreWindows* plugin_ptr = plugin.get();
   channel_ptr->SetMethodCallHandler(

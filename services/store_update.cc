@@ -5,11 +5,11 @@
 
 #include "common/awaiter.h"
 #include "common/failure_message.h"
+#include "common/registration_state.h"
 #include "common/text.h"
 #include "platform/apartment.h"
 #include "platform/service_registry.h"
 #include "platform/store_updates.h"
-#include "plugin/plugin_channel.h"
 #include "services/handlers.h"
 
 namespace quillmar {
@@ -21,7 +21,7 @@ constexpr char kProgressMethod[] = "storeUpdateProgress";
 // Sends one notification; once the registrar that owned the channel is
 // gone there is nobody to tell and the notification is dropped.
 void SendProgress(double total_fraction) {
-  SendThroughPluginChannel(kProgressMethod, EncodableValue(total_fraction));
+  SendOwnCall(kProgressMethod, EncodableValue(total_fraction));
 }
 
 // The install's progress handler. The platform calls it on threads of its

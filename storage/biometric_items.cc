@@ -43,7 +43,7 @@ struct SecureItemOutcome {
   std::string status;
   std::string error;
   std::string value;
-  ~SecureItemOutcome() { platform::SecureWipe(value.data(), value.size()); }
+  ~SecureItemOutcome() { base::SecureWipe(value.data(), value.size()); }
 };
 
 // Fills the outcome of a finished verification; the value only when verified.

@@ -2,13 +2,13 @@
 
 #include <algorithm>
 
+#include "common/registration_state.h"
 #include "common/text.h"
 #include "platform/legacy_credentials.h"
 #include "platform/platform_error.h"
 #include "platform/service_registry.h"
 #include "platform/system_version.h"
 #include "platform/vault.h"
-#include "plugin/resource_name.h"
 
 namespace quillmar {
 namespace {

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/buffer.h"
 #include "platform/platform_string.h"
-#include "platform/secure_memory.h"
 
 namespace quillmar {
 

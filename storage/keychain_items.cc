@@ -5,13 +5,13 @@
 #include <string>
 
 #include "common/arguments.h"
+#include "common/registration_state.h"
 #include "common/secret_text.h"
 #include "common/text.h"
 #include "platform/legacy_credentials.h"
 #include "platform/platform_error.h"
 #include "platform/service_registry.h"
 #include "platform/vault.h"
-#include "plugin/resource_name.h"
 #include "storage/handlers.h"
 #include "storage/item_stores.h"
 

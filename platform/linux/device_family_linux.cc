@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "common/text.h"
 #include "platform/device_family.h"
 #include "platform/platform_error.h"
 #include "platform/service_registry.h"
@@ -17,7 +16,7 @@ class LinuxVersionInfo : public AnalyticsVersionInfo {
   PlatformString DeviceFamily() override {
     utsname system{};
     if (uname(&system) != 0) throw PlatformError(kEFail);
-    return Utf8ToWide(std::string(system.sysname) + ".Desktop");
+    return PlatformString::FromUtf8(std::string(system.sysname) + ".Desktop");
   }
 };
 

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <set>
 
-#include "common/text.h"
+#include "base/utf.h"
 #include "platform/proxy_resolver.h"
 #include "platform/service_registry.h"
 
@@ -20,8 +20,7 @@ ProxyText ReadProxyVariable(const char* lower, const char* upper) {
   for (const char* name : {lower, upper}) {
     const char* value = std::getenv(name);
     if (value != nullptr && *value != '\0') {
-      PlatformString wide = Utf8ToWide(value);
-      return std::u16string(wide.view());
+      return base::Utf8ToUtf16(value);
     }
   }
   return std::nullopt;

@@ -13,8 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/buffer.h"
 #include "platform/platform_string.h"
-#include "platform/secure_memory.h"
 
 namespace quillmar::platform::secret_service {
 

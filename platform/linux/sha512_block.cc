@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/secure_memory.h"
+#include "platform/buffer.h"
 
 namespace quillmar::platform {
 namespace {

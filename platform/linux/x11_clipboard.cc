@@ -4,13 +4,13 @@
 // managers honour by not recording it. Roaming does not exist here.
 // Reading asks the selection's owner, whoever it is, on a connection of the
 // reading thread's own.
+#include "platform/linux/x11_clipboard.h"
+
 #include <X11/Xatom.h>
 
 #include <algorithm>
 
-#include "common/text.h"
 #include "platform/clipboard.h"
-#include "platform/linux/x11_clipboard.h"
 #include "platform/service_registry.h"
 #include "platform/thread_pool.h"
 
@@ -35,7 +35,7 @@ PlatformString ReadClipboardText() {
   std::optional<x11::SelectionData> data =
       x11::ReadSelection(*connection, connection->atoms().utf8_string);
   if (data && data->format == 8) {
-    return Utf8ToWide(
+    return PlatformString::FromUtf8(
         std::string_view(reinterpret_cast<const char*>(data->bytes.data()), data->bytes.size()));
   }
   data = x11::ReadSelection(*connection, XA_STRING);
@@ -83,9 +83,9 @@ class X11Clipboard : public Clipboard {
   bool SetContentWithOptions(const DataPackage& content,
                              const ClipboardContentOptions& options) override {
     if (!content.text()) throw PlatformError(kFormatNotAvailable);
-    std::string utf8 = WideToUtf8(*content.text());
-    auto bytes = std::make_shared<const Buffer>(reinterpret_cast<const uint8_t*>(utf8.data()),
-                                                utf8.size());
+    std::string utf8 = content.text()->ToUtf8();
+    auto bytes =
+        std::make_shared<const Buffer>(reinterpret_cast<const uint8_t*>(utf8.data()), utf8.size());
     SecureWipe(utf8.data(), utf8.size());
     return Owner()->Place(std::move(bytes), !options.IsAllowedInHistory());
   }

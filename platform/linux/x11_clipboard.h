@@ -13,7 +13,7 @@
 #include <optional>
 #include <vector>
 
-#include "platform/secure_memory.h"
+#include "platform/buffer.h"
 
 namespace quillmar::platform::x11 {
 

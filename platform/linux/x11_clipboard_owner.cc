@@ -11,7 +11,6 @@
 #include <future>
 #include <thread>
 
-#include "common/text.h"
 #include "platform/clipboard.h"
 #include "platform/linux/x11_clipboard.h"
 #include "platform/platform_error.h"
@@ -29,8 +28,8 @@ constexpr std::chrono::seconds kStalledTransfer{5};
 
 // ISO Latin-1 for the STRING target; characters beyond it become '?'.
 std::shared_ptr<const Buffer> ToLatin1(const Buffer& utf8) {
-  PlatformString wide =
-      Utf8ToWide(std::string_view(reinterpret_cast<const char*>(utf8.data()), utf8.size()));
+  PlatformString wide = PlatformString::FromUtf8(
+      std::string_view(reinterpret_cast<const char*>(utf8.data()), utf8.size()));
   std::u16string_view units = wide.view();
   // One byte per code unit at most; the buffer shrinks to what was written.
   auto latin1 = std::make_shared<Buffer>(units.size());
@@ -303,7 +302,8 @@ void SelectionOwner::ContinueTransfer(const XPropertyEvent& event) {
 // A requestor that stopped taking pieces (or quit) is given up on.
 void SelectionOwner::DropStalledTransfers() {
   auto now = std::chrono::steady_clock::now();
-  std::erase_if(transfers_, [&](const Transfer& t) { return now - t.last_step > kStalledTransfer; });
+  std::erase_if(transfers_,
+                [&](const Transfer& t) { return now - t.last_step > kStalledTransfer; });
 }
 
 // A server time for taking the selection: the time stamp of a change to a

@@ -8,10 +8,10 @@
 #include <thread>
 
 #include "common/arguments.h"
+#include "common/registration_state.h"
 #include "common/text.h"
 #include "host/driver/test_driver.h"
 #include "plugin/registration.h"
-#include "plugin/resource_name.h"
 #include "tests/storage/store_fixture.h"
 
 namespace quillmar::storage_test {

@@ -3,8 +3,8 @@
 #include <sstream>
 
 #include "common/arguments.h"
+#include "common/registration_state.h"
 #include "common/text.h"
-#include "plugin/resource_name.h"
 
 namespace quillmar::storage_test {
 namespace {

@@ -9,11 +9,11 @@
 #include <optional>
 #include <string>
 
+#include "common/registration_state.h"
 #include "common/text.h"
 #include "platform/legacy_credentials.h"
 #include "platform/service_registry.h"
 #include "platform/vault.h"
-#include "plugin/resource_name.h"
 
 namespace quillmar {
 namespace {

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "common/text.h"
+#include "base/utf.h"
 
 namespace quillmar::cli {
 namespace {
@@ -163,11 +163,12 @@ class Parser {
   std::string ParseEscapedCharacter() {
     char16_t units[2] = {static_cast<char16_t>(ParseHex4()), 0};
     if (units[0] >= 0xDC00 && units[0] <= 0xDFFF) Fail("unpaired surrogate in \\u escape");
-    if (units[0] < 0xD800 || units[0] > 0xDBFF) return WideToUtf8(units, 1);
+    if (units[0] < 0xD800 || units[0] > 0xDBFF)
+      return base::Utf16ToUtf8(std::u16string_view(units, 1));
     if (!ParseWord("\\u")) Fail("unpaired surrogate in \\u escape");
     units[1] = static_cast<char16_t>(ParseHex4());
     if (units[1] < 0xDC00 || units[1] > 0xDFFF) Fail("unpaired surrogate in \\u escape");
-    return WideToUtf8(units, 2);
+    return base::Utf16ToUtf8(std::u16string_view(units, 2));
   }
 
   // Bytes outside escapes are taken as they stand, so invalid UTF-8 can be
@@ -187,16 +188,36 @@ class Parser {
       if (position_ >= text_.size()) Fail("unterminated string");
       char escape = text_[position_++];
       switch (escape) {
-        case '"': text.push_back('"'); break;
-        case '\\': text.push_back('\\'); break;
-        case '/': text.push_back('/'); break;
-        case 'b': text.push_back('\b'); break;
-        case 'f': text.push_back('\f'); break;
-        case 'n': text.push_back('\n'); break;
-        case 'r': text.push_back('\r'); break;
-        case 't': text.push_back('\t'); break;
-        case 'u': text += ParseEscapedCharacter(); break;
-        default: --position_; Fail("unknown escape");
+        case '"':
+          text.push_back('"');
+          break;
+        case '\\':
+          text.push_back('\\');
+          break;
+        case '/':
+          text.push_back('/');
+          break;
+        case 'b':
+          text.push_back('\b');
+          break;
+        case 'f':
+          text.push_back('\f');
+          break;
+        case 'n':
+          text.push_back('\n');
+          break;
+        case 'r':
+          text.push_back('\r');
+          break;
+        case 't':
+          text.push_back('\t');
+          break;
+        case 'u':
+          text += ParseEscapedCharacter();
+          break;
+        default:
+          --position_;
+          Fail("unknown escape");
       }
     }
   }
@@ -322,18 +343,32 @@ class Parser {
 // as the library's own conversions do.
 void WriteString(std::string_view raw, std::string* out) {
   static constexpr char kHex[] = "0123456789abcdef";
-  std::string text = WideToUtf8(Utf8ToWide(raw));
+  std::string text = base::Utf16ToUtf8(base::Utf8ToUtf16(raw));
   out->push_back('"');
   for (char c : text) {
     auto byte = static_cast<unsigned char>(c);
     switch (byte) {
-      case '"': out->append("\\\""); break;
-      case '\\': out->append("\\\\"); break;
-      case '\b': out->append("\\b"); break;
-      case '\f': out->append("\\f"); break;
-      case '\n': out->append("\\n"); break;
-      case '\r': out->append("\\r"); break;
-      case '\t': out->append("\\t"); break;
+      case '"':
+        out->append("\\\"");
+        break;
+      case '\\':
+        out->append("\\\\");
+        break;
+      case '\b':
+        out->append("\\b");
+        break;
+      case '\f':
+        out->append("\\f");
+        break;
+      case '\n':
+        out->append("\\n");
+        break;
+      case '\r':
+        out->append("\\r");
+        break;
+      case '\t':
+        out->append("\\t");
+        break;
       default:
         if (byte < 0x20 || byte == 0x7F) {
           out->append("\\u00");
@@ -418,9 +453,15 @@ void WriteMap(const EncodableMap& map, std::string* out) {
 
 void Write(const EncodableValue& value, std::string* out) {
   switch (static_cast<EncodableIndex>(value.index())) {
-    case EncodableIndex::kNull: out->append("null"); return;
-    case EncodableIndex::kBool: out->append(*value.GetIf<bool>() ? "true" : "false"); return;
-    case EncodableIndex::kInt32: out->append(std::to_string(*value.GetIf<int32_t>())); return;
+    case EncodableIndex::kNull:
+      out->append("null");
+      return;
+    case EncodableIndex::kBool:
+      out->append(*value.GetIf<bool>() ? "true" : "false");
+      return;
+    case EncodableIndex::kInt32:
+      out->append(std::to_string(*value.GetIf<int32_t>()));
+      return;
     case EncodableIndex::kInt64: {
       int64_t number = *value.GetIf<int64_t>();
       bool fits_32 = number >= std::numeric_limits<int32_t>::min() &&
@@ -429,8 +470,12 @@ void Write(const EncodableValue& value, std::string* out) {
                           : std::to_string(number));
       return;
     }
-    case EncodableIndex::kDouble: out->append(FormatFloating(*value.GetIf<double>())); return;
-    case EncodableIndex::kString: WriteString(*value.GetIf<std::string>(), out); return;
+    case EncodableIndex::kDouble:
+      out->append(FormatFloating(*value.GetIf<double>()));
+      return;
+    case EncodableIndex::kString:
+      WriteString(*value.GetIf<std::string>(), out);
+      return;
     case EncodableIndex::kUint8List:
       out->append("{\"$bytes\": \"" + EncodeBase64(*value.GetIf<std::vector<uint8_t>>()) + "\"}");
       return;
@@ -456,8 +501,12 @@ void Write(const EncodableValue& value, std::string* out) {
       out->push_back(']');
       return;
     }
-    case EncodableIndex::kMap: WriteMap(*value.GetIf<EncodableMap>(), out); return;
-    case EncodableIndex::kCustom: out->append("{\"$custom\": null}"); return;
+    case EncodableIndex::kMap:
+      WriteMap(*value.GetIf<EncodableMap>(), out);
+      return;
+    case EncodableIndex::kCustom:
+      out->append("{\"$custom\": null}");
+      return;
   }
 }
 

@@ -1,4 +1,5 @@
 // Wiping of memory that held secrets, and a byte buffer that wipes itself.
+// Portable: no OS service is needed to overwrite memory.
 #pragma once
 
 #include <algorithm>
@@ -6,12 +7,12 @@
 #include <cstdint>
 #include <vector>
 
-namespace quillmar::platform {
+namespace quillmar::base {
 
 // Overwrites `size` bytes at `data` with zeros in a way the compiler keeps.
 void SecureWipe(void* data, size_t size) noexcept;
 
-// A byte buffer (the platform's IBuffer) whose bytes are wiped on release.
+// A byte buffer whose bytes are wiped on release (the platform's IBuffer).
 class Buffer {
  public:
   Buffer() = default;
@@ -70,4 +71,4 @@ class Buffer {
   std::vector<uint8_t> bytes_;
 };
 
-}  // namespace quillmar::platform
+}  // namespace quillmar::base
