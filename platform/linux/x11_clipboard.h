@@ -4,6 +4,9 @@
 #pragma once
 
 #include <X11/Xlib.h>
+// Xlib's Status macro would rename the platform interfaces' Status members,
+// whatever order the headers come in; nothing here uses it.
+#undef Status
 
 #include <chrono>
 #include <deque>
