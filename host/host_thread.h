@@ -1,20 +1,17 @@
-// The host's platform thread: one std::thread draining a task queue.
+// The host's platform thread: base's task-queue thread, reference counted.
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
-#include <deque>
 #include <functional>
-#include <mutex>
-#include <thread>
+
+#include "base/task_queue.h"
 
 namespace quillmar::host {
 
 // Created by HostEngine on the thread that builds the engine; reference
 // counted (the engine, the running loop and every captured apartment
 // context hold one). Post, RunSync and IsCurrent are called from any
-// thread; Stop from any thread but this one. mutex_ guards the queue and
-// the stop state.
+// thread; Stop from any thread.
 class HostThread {
  public:
   // Starts a thread; the caller holds the one reference returned.
@@ -37,16 +34,11 @@ class HostThread {
   void Stop();
 
  private:
-  HostThread() = default;
+  HostThread();
   ~HostThread() = default;
-  void Loop();
 
   std::atomic<int> references_{2};  // the caller's and the loop's
-  std::thread thread_;
-  std::mutex mutex_;
-  std::condition_variable queued_;
-  std::deque<std::function<void()>> queue_;
-  bool stopping_ = false;
+  base::TaskThread thread_;         // last: its thread may use the above at once
 };
 
 }  // namespace quillmar::host

@@ -26,6 +26,8 @@ inline constexpr HResult kEUnexpected = static_cast<HResult>(0x8000FFFF);
 inline constexpr HResult kENoInterface = static_cast<HResult>(0x80004002);
 inline constexpr HResult kNoUnicodeTranslation = static_cast<HResult>(0x80070459);
 inline constexpr HResult kWrongDisk = static_cast<HResult>(0x800700A2);
+// An object context that can no longer be entered (ObjectContext::Enter).
+inline constexpr HResult kRpcEDisconnected = static_cast<HResult>(0x80010108);
 
 // Maps a Win32 status code to its HRESULT form.
 constexpr HResult HResultFromWin32(uint32_t status) {

@@ -43,7 +43,7 @@ PluginRegistrarWindows* FindOrCreateWrapper(FlutterDesktopPluginRegistrarRef reg
 
 void RegisterWithRegistrar(FlutterDesktopPluginRegistrarRef registrar) {
   PluginRegistrarWindows* wrapper = FindOrCreateWrapper(registrar);
-  auto channel = std::make_unique<MethodChannel>(wrapper->messenger(), kChannelName,
+  auto channel = std::make_unique<MethodChannel>(wrapper->messenger(), base::kChannelName,
                                                  &StandardMethodCodec::GetInstance());
   const MethodChannel* channel_ptr = channel.get();
   SetPluginChannel(std::move(channel), wrapper->messenger());

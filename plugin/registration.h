@@ -5,9 +5,9 @@
 
 #include <cstddef>
 
-namespace quillmar {
+#include "base/protocol.h"
 
-inline constexpr char kChannelName[] = "quillmar_core_windows";
+namespace quillmar {
 
 // Registers the plug-in with `registrar` (the export's work).
 void RegisterWithRegistrar(FlutterDesktopPluginRegistrarRef registrar);

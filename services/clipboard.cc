@@ -1,11 +1,13 @@
 // "copySensitiveDataToClipboard": places a secret on the clipboard, out of
 // its history and roaming, and clears it after its time to live.
+#include "platform/clipboard.h"
+
 #include <chrono>
 
+#include "base/protocol.h"
 #include "common/arguments.h"
 #include "common/awaiter.h"
 #include "common/text.h"
-#include "platform/clipboard.h"
 #include "platform/service_registry.h"
 #include "platform/thread_pool.h"
 #include "services/clipboard_expiry.h"
@@ -13,8 +15,6 @@
 
 namespace quillmar {
 namespace {
-
-constexpr int32_t kDefaultSecondsToLive = 30;
 
 bool PlaceSensitiveText(const SecretText& text) {
   platform::DataPackage package;
@@ -85,7 +85,8 @@ void StartClipboardExpiry(const SecretText& text, int32_t seconds) {
 void HandleCopySensitiveDataToClipboard(const EncodableValue* arguments,
                                         std::unique_ptr<MethodResult> result) {
   SecretText text(ReadStringArgument("textToCopy", arguments));
-  int32_t seconds_to_live = ReadIntArgument("secondsToLive", arguments, kDefaultSecondsToLive);
+  int32_t seconds_to_live =
+      ReadIntArgument("secondsToLive", arguments, base::kDefaultClipboardSecondsToLive);
   bool placed = false;
   try {
     placed = PlaceSensitiveText(text);

@@ -13,12 +13,14 @@
 #include <thread>
 #include <vector>
 
+#include "base/protocol.h"
 #include "channel/encodable_value.h"
 #include "host/include/host_engine.h"
 
 namespace quillmar::host {
 
-inline constexpr char kPluginChannel[] = "quillmar_core_windows";
+// The plug-in's channel.
+inline constexpr const char* kPluginChannel = base::kChannelName;
 
 // A reply envelope as the UI side reads it.
 struct MethodReply {

@@ -5,19 +5,16 @@
 // guards its table of members.
 #pragma once
 
-#include <condition_variable>
-#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
 
+#include "base/task_queue.h"
 #include "platform/apartment.h"
 
 namespace quillmar::platform::fake {
-
-inline constexpr HResult kRpcDisconnected = static_cast<HResult>(0x80010108);
 
 class FakeApartment : public Apartment {
  public:
@@ -41,9 +38,9 @@ class FakeApartment : public Apartment {
   bool type_query_fails_ = false;
 };
 
-// A single-threaded apartment. Created on the test thread, which also stops
-// it; Post, Enter and IsCurrent are called from any thread; one mutex guards
-// the queue.
+// A single-threaded apartment: base's task-queue thread, a member of the
+// apartment while it runs. Created on the test thread, which also stops it;
+// Post, Enter and IsCurrent are called from any thread.
 class FakeStaThread : public ObjectContext, public std::enable_shared_from_this<FakeStaThread> {
  public:
   static std::shared_ptr<FakeStaThread> Start(FakeApartment* apartment,
@@ -52,7 +49,7 @@ class FakeStaThread : public ObjectContext, public std::enable_shared_from_this<
 
   // Runs the queued work, then ends the thread; later work is refused.
   void Stop();
-  std::thread::id id() const { return thread_.get_id(); }
+  std::thread::id id() const { return thread_->id(); }
   // Runs `work` on the thread and returns when it has run; false when the
   // thread has stopped (work not run).
   bool RunAndWait(std::function<void()> work);
@@ -65,13 +62,9 @@ class FakeStaThread : public ObjectContext, public std::enable_shared_from_this<
 
  private:
   FakeStaThread() = default;
-  void Run(FakeApartment* apartment);
 
-  std::thread thread_;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::deque<std::function<void()>> queue_;
-  bool stopping_ = false;
+  std::unique_ptr<base::TaskThread> thread_;
+  std::mutex mutex_;  // guards enter_failure_
   HResult enter_failure_ = kSOk;
 };
 

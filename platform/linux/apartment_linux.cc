@@ -35,7 +35,7 @@ class HostThreadContext : public ObjectContext {
       work();
       done->set_value();
     });
-    if (!posted) return static_cast<HResult>(0x80010108);  // RPC_E_DISCONNECTED
+    if (!posted) return kRpcEDisconnected;
     finished.wait();
     return kSOk;
   }

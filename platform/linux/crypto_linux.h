@@ -1,5 +1,5 @@
-// The parts of the Linux cryptography backend that need no OpenSSL: base64,
-// strict UTF-8 and the JSON reader. Stateless; any thread. Each raises
+// The parts of the Linux cryptography backend that need no OpenSSL (base/'s base64,
+// strict UTF-8 and JSON reader). Stateless; any thread. Each raises
 // PlatformError as the matching member of Cryptography documents.
 #pragma once
 

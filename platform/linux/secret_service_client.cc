@@ -4,6 +4,7 @@
 #include <memory>
 #include <string_view>
 
+#include "base/utf.h"
 #include "platform/platform_error.h"
 
 namespace quillmar::platform::secret_service {
@@ -13,11 +14,7 @@ constexpr HResult kNoLogonSession = HResultFromWin32(1312);  // ERROR_NO_SUCH_LO
 constexpr HResult kRpcUnavailable = HResultFromWin32(1722);  // RPC_S_SERVER_UNAVAILABLE
 
 PlatformError MakeError(HResult code, const std::string& text) {
-  gunichar2* wide = g_utf8_to_utf16(text.c_str(), -1, nullptr, nullptr, nullptr);
-  if (wide == nullptr) return PlatformError(code);
-  PlatformError error(code, PlatformString(reinterpret_cast<const char16_t*>(wide)));
-  g_free(wide);
-  return error;
+  return PlatformError(code, PlatformString::FromUtf8(text));
 }
 
 // Raises the failure reported in `error` (which it frees).
@@ -111,44 +108,6 @@ std::vector<ItemPtr> Search(SecretService* service, const SecretSchema& schema,
   return items;
 }
 
-// GLib's conversions end at a zero character, which a secret may hold: each
-// run between zeros is converted alone and the zeros are put back. Room for
-// the longest result is reserved first, so no partial copy is left behind.
-template <class To, class From, class AppendRun>
-std::basic_string<To> ConvertByRuns(std::basic_string_view<From> text, AppendRun append_run) {
-  std::basic_string<To> converted;
-  converted.reserve(text.size() * 3);
-  for (;;) {
-    size_t zero = text.find(From(0));
-    append_run(text.substr(0, zero), &converted);
-    if (zero == std::basic_string_view<From>::npos) return converted;
-    converted.push_back(To(0));
-    text.remove_prefix(zero + 1);
-  }
-}
-
-void AppendUtf8(std::u16string_view run, std::string* out) {
-  if (run.empty()) return;
-  glong length = 0;
-  gchar* utf8 = g_utf16_to_utf8(reinterpret_cast<const gunichar2*>(run.data()),
-                                static_cast<glong>(run.size()), nullptr, &length, nullptr);
-  if (utf8 == nullptr) throw PlatformError(kNoUnicodeTranslation);
-  out->append(utf8, static_cast<size_t>(length));
-  SecureWipe(utf8, static_cast<size_t>(length));
-  g_free(utf8);
-}
-
-void AppendUtf16(std::string_view run, std::u16string* out) {
-  if (run.empty()) return;
-  glong length = 0;
-  gunichar2* wide =
-      g_utf8_to_utf16(run.data(), static_cast<glong>(run.size()), nullptr, &length, nullptr);
-  if (wide == nullptr) throw PlatformError(kNoUnicodeTranslation);
-  out->append(reinterpret_cast<const char16_t*>(wide), static_cast<size_t>(length));
-  SecureWipe(wide, static_cast<size_t>(length) * sizeof(gunichar2));
-  g_free(wide);
-}
-
 }  // namespace
 
 SecretSchema MakeSchema(const char* name, std::initializer_list<const char*> attribute_names) {
@@ -169,18 +128,25 @@ std::string AttributeText(const PlatformString& text) {
   return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
+// Strict both ways: a secret that has no exact UTF-8 (or UTF-16) form is
+// refused, not stored or returned with replacements. Zeros are kept.
 Buffer SecretBytes(const PlatformString& text) {
-  std::string utf8 = ConvertByRuns<char>(text.view(), AppendUtf8);
-  Buffer bytes(reinterpret_cast<const uint8_t*>(utf8.data()), utf8.size());
-  SecureWipe(utf8.data(), utf8.size());
+  Buffer bytes(base::MaxUtf8Bytes(text.size()));
+  std::optional<size_t> size =
+      base::Utf16ToUtf8(text.view(), reinterpret_cast<char*>(bytes.data()), base::Utf::kStrict);
+  if (!size) throw PlatformError(kNoUnicodeTranslation);
+  bytes.Resize(*size);
   return bytes;
 }
 
 PlatformString SecretText(const Buffer& bytes) {
-  std::u16string wide = ConvertByRuns<char16_t>(
-      std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), AppendUtf16);
-  PlatformString text(wide);
+  std::u16string wide(base::MaxUtf16Units(bytes.size()), u'\0');
+  std::optional<size_t> size =
+      base::Utf8ToUtf16(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
+                        wide.data(), base::Utf::kStrict);
+  PlatformString text(std::u16string_view(wide.data(), size.value_or(0)));
   SecureWipe(wide.data(), wide.size() * sizeof(char16_t));
+  if (!size) throw PlatformError(kNoUnicodeTranslation);
   return text;
 }
 

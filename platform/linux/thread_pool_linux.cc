@@ -3,11 +3,11 @@
 // exit (a clipboard expiry, say) cannot hold the process open.
 #include <algorithm>
 #include <condition_variable>
-#include <deque>
 #include <map>
 #include <mutex>
 #include <thread>
 
+#include "base/task_queue.h"
 #include "platform/service_registry.h"
 #include "platform/thread_pool.h"
 
@@ -22,14 +22,7 @@ class LinuxThreadPool : public ThreadPool {
     std::thread([this] { RunTimers(); }).detach();
   }
 
-  bool Submit(std::function<void()> work) override {
-    {
-      std::lock_guard lock(mutex_);
-      queue_.push_back(std::move(work));
-    }
-    work_ready_.notify_one();
-    return true;
-  }
+  bool Submit(std::function<void()> work) override { return queue_.Post(std::move(work)); }
 
   bool SubmitAfter(std::chrono::milliseconds delay, std::function<void()> work) override {
     {
@@ -41,16 +34,12 @@ class LinuxThreadPool : public ThreadPool {
   }
 
  private:
+  // The workers share one queue, which is never closed.
   void RunWorker() {
-    for (;;) {
-      std::function<void()> work;
-      {
-        std::unique_lock lock(mutex_);
-        work_ready_.wait(lock, [this] { return !queue_.empty(); });
-        work = std::move(queue_.front());
-        queue_.pop_front();
-      }
+    std::function<void()> work;
+    while (queue_.Take(&work)) {
       work();
+      work = nullptr;
     }
   }
 
@@ -68,15 +57,13 @@ class LinuxThreadPool : public ThreadPool {
       }
       auto work = std::move(timers_.begin()->second);
       timers_.erase(timers_.begin());
-      queue_.push_back(std::move(work));
-      work_ready_.notify_one();
+      queue_.Post(std::move(work));
     }
   }
 
-  std::mutex mutex_;
-  std::condition_variable work_ready_;
+  base::TaskQueue queue_;
+  std::mutex mutex_;  // guards timers_
   std::condition_variable timer_changed_;
-  std::deque<std::function<void()>> queue_;
   std::multimap<std::chrono::steady_clock::time_point, std::function<void()>> timers_;
 };
 

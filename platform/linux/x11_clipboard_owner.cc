@@ -1,6 +1,9 @@
 // The library's CLIPBOARD owner: a thread that answers other clients'
 // requests for the placed text until another client takes the selection
 // over or the library gives it up. Large texts go out incrementally (INCR).
+// Its thread is not base's task-queue thread: it waits on the display's
+// events and on queued work at once (poll on the connection and an
+// eventfd), which a condition variable cannot do.
 #include <X11/Xatom.h>
 #include <poll.h>
 #include <sys/eventfd.h>

@@ -371,7 +371,7 @@ TEST_P(EnterFailureTest, FailureToEnterIsRaisedWhenTheTaskResumes) {
   auto operation = std::make_shared<AsyncOperation<int>>();
   Trace trace;
   StartOn(sta.get(), operation, &trace);
-  sta->FailEnter(platform::fake::kRpcDisconnected);
+  sta->FailEnter(platform::kRpcEDisconnected);
 
   std::thread::id completing_thread;
   if (GetParam().completer_single_threaded) {
@@ -382,7 +382,7 @@ TEST_P(EnterFailureTest, FailureToEnterIsRaisedWhenTheTaskResumes) {
   }
 
   ASSERT_TRUE(trace.Wait());
-  EXPECT_EQ(trace.raised(), platform::fake::kRpcDisconnected);
+  EXPECT_EQ(trace.raised(), platform::kRpcEDisconnected);
   EXPECT_EQ(trace.value(), std::nullopt);
   EXPECT_EQ(trace.thread(), completing_thread);
 }

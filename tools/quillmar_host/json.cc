@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/base64.h"
 #include "base/utf.h"
 
 namespace quillmar::cli {
@@ -13,46 +14,18 @@ namespace {
 
 using Entries = std::vector<std::pair<std::string, EncodableValue>>;
 
-constexpr char kBase64Alphabet[] =
-    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-
 std::string EncodeBase64(const std::vector<uint8_t>& bytes) {
-  std::string text;
-  for (size_t i = 0; i < bytes.size(); i += 3) {
-    uint32_t group = bytes[i] << 16;
-    if (i + 1 < bytes.size()) group |= bytes[i + 1] << 8;
-    if (i + 2 < bytes.size()) group |= bytes[i + 2];
-    text.push_back(kBase64Alphabet[(group >> 18) & 0x3F]);
-    text.push_back(kBase64Alphabet[(group >> 12) & 0x3F]);
-    text.push_back(i + 1 < bytes.size() ? kBase64Alphabet[(group >> 6) & 0x3F] : '=');
-    text.push_back(i + 2 < bytes.size() ? kBase64Alphabet[group & 0x3F] : '=');
-  }
+  std::string text(base::Base64Length(bytes.size()), '\0');
+  base::EncodeBase64(bytes.data(), bytes.size(), text.data());
   return text;
 }
 
 // Padded standard base64; false on anything else.
 bool DecodeBase64(std::string_view text, std::vector<uint8_t>* bytes) {
-  if (text.size() % 4 != 0) return false;
-  for (size_t i = 0; i < text.size(); i += 4) {
-    uint32_t group = 0;
-    int padding = 0;
-    for (size_t j = 0; j < 4; ++j) {
-      char c = text[i + j];
-      bool last_group = i + 4 == text.size();
-      if (c == '=' && last_group && j >= 2 && (j == 3 || text[i + 3] == '=')) {
-        ++padding;
-        group <<= 6;
-        continue;
-      }
-      const char* found =
-          c == '\0' ? nullptr : std::char_traits<char>::find(kBase64Alphabet, 64, c);
-      if (found == nullptr || padding > 0) return false;
-      group = (group << 6) | static_cast<uint32_t>(found - kBase64Alphabet);
-    }
-    bytes->push_back(static_cast<uint8_t>(group >> 16));
-    if (padding < 2) bytes->push_back(static_cast<uint8_t>(group >> 8));
-    if (padding < 1) bytes->push_back(static_cast<uint8_t>(group));
-  }
+  bytes->resize(base::MaxBase64Bytes(text.size()));
+  std::optional<size_t> size = base::DecodeBase64(text, bytes->data());
+  if (!size) return false;
+  bytes->resize(*size);
   return true;
 }
 

@@ -6,13 +6,15 @@
 #include <climits>
 #include <filesystem>
 
+#include "base/protocol.h"
+
 namespace quillmar::cli {
 
 int ClipboardSecondsToLive(const EncodableValue& arguments) {
   const auto* map = arguments.GetIf<EncodableMap>();
-  if (map == nullptr) return 30;
+  if (map == nullptr) return base::kDefaultClipboardSecondsToLive;
   auto found = map->find(EncodableValue("secondsToLive"));
-  if (found == map->end()) return 30;
+  if (found == map->end()) return base::kDefaultClipboardSecondsToLive;
   const auto* seconds = found->second.GetIf<int32_t>();
   return seconds != nullptr ? *seconds : 0;
 }

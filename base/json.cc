@@ -1,10 +1,8 @@
-// A strict JSON reader (RFC 8259) that keeps the string members of one
-// top-level object: the older message layouts need nothing more.
-#include <string>
+#include "base/json.h"
 
-#include "platform/linux/crypto_linux.h"
+#include <cstdint>
 
-namespace quillmar::platform {
+namespace quillmar::base {
 namespace {
 
 // Deeper nesting than any message layout has is refused rather than
@@ -17,10 +15,13 @@ constexpr std::u16string_view kEscapedCharacters = u"\"\\/\b\f\n\r\t";
 
 class JsonReader {
  public:
+  // Thrown inside the reader only, to leave the recursion at once.
+  struct Refused {};
+
   explicit JsonReader(std::u16string_view text) : text_(text) {}
 
-  JsonObject ReadTopObject() {
-    JsonObject object;
+  std::vector<JsonMember> ReadTopObject() {
+    std::vector<JsonMember> object;
     SkipSpace();
     Expect(u'{');
     SkipSpace();
@@ -33,10 +34,10 @@ class JsonReader {
         SkipSpace();
         if (Peek() == u'"') {
           std::u16string value = ReadString();
-          object.SetMember(std::move(name), PlatformString(value));
+          object.push_back({std::move(name), std::move(value)});
         } else {
           SkipValue(1);
-          object.SetMember(std::move(name), std::nullopt);
+          object.push_back({std::move(name), std::nullopt});
         }
         SkipSpace();
       } while (Take(u','));
@@ -48,9 +49,7 @@ class JsonReader {
   }
 
  private:
-  [[noreturn]] static void Refuse() {
-    throw PlatformError(kInvalidJson, PlatformString(u"The text is not a JSON object."));
-  }
+  [[noreturn]] static void Refuse() { throw Refused{}; }
 
   char16_t Peek() const { return position_ < text_.size() ? text_[position_] : u'\0'; }
   bool Take(char16_t expected) {
@@ -162,6 +161,12 @@ class JsonReader {
 
 }  // namespace
 
-JsonObject ParseJson(const PlatformString& text) { return JsonReader(text.view()).ReadTopObject(); }
+std::optional<std::vector<JsonMember>> ReadJsonObject(std::u16string_view text) {
+  try {
+    return JsonReader(text).ReadTopObject();
+  } catch (const JsonReader::Refused&) {
+    return std::nullopt;
+  }
+}
 
-}  // namespace quillmar::platform
+}  // namespace quillmar::base
