@@ -4,7 +4,7 @@
 QUILLMAR_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 QUILLMAR_PACKAGES=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config binutils python3
-  libgtest-dev libgmock-dev libssl-dev openssl
+  libgtest-dev libgmock-dev libssl-dev openssl nlohmann-json3-dev clang-format-14
   libsecret-1-dev gnome-keyring dbus dbus-bin
   libx11-dev xvfb xclip x11-utils
 )

@@ -116,8 +116,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         BadCase{"Empty", ""}, BadCase{"TrailingComma", "[1,]"}, BadCase{"TwoValues", "1 2"},
         BadCase{"LeadingZero", "01"}, BadCase{"BareFractionPoint", "1."},
-        BadCase{"IntegerPastInt64", "9223372036854775808"}, BadCase{"DoubleOverflow", "1e999"},
-        BadCase{"DuplicateKey", "{\"a\": 1, \"a\": 2}"},
+        BadCase{"IntegerPastInt64", "9223372036854775808"},
+        BadCase{"IntegerPastUint64", "-18446744073709551617"}, BadCase{"DoubleOverflow", "1e999"},
+        BadCase{"RawInvalidUtf8", "\"a\xFF\""}, BadCase{"DuplicateKey", "{\"a\": 1, \"a\": 2}"},
         BadCase{"UnpairedHighSurrogate", "\"\\ud800\""},
         BadCase{"UnpairedLowSurrogate", "\"\\udc00x\""}, BadCase{"RawControlCharacter", "\"a\nb\""},
         BadCase{"UnknownEscape", "\"\\x41\""}, BadCase{"UnterminatedString", "\"abc"},

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <nlohmann/json.hpp>
 #include <utility>
 #include <vector>
 
@@ -29,287 +30,190 @@ bool DecodeBase64(std::string_view text, std::vector<uint8_t>* bytes) {
   return true;
 }
 
-class Parser {
- public:
-  explicit Parser(std::string_view text) : text_(text) {}
+[[noreturn]] void Fail(const std::string& what) { throw JsonError(what); }
 
-  EncodableValue ParseDocument() {
-    EncodableValue value = ParseValue(0);
-    SkipBlanks();
-    if (position_ != text_.size()) Fail("unexpected text after the value");
-    return value;
+double ToDouble(const EncodableValue& value, const std::string& tag);
+template <class T>
+EncodableValue ConvertList(const EncodableValue& value, const std::string& tag);
+EncodableValue ToMap(const EncodableValue& value);
+
+// Tagged forms, given the parsed plain value under the tag.
+EncodableValue ApplyTag(const std::string& tag, EncodableValue value) {
+  if (tag == "$bytes") {
+    const auto* text = value.GetIf<std::string>();
+    std::vector<uint8_t> bytes;
+    if (text == nullptr || !DecodeBase64(*text, &bytes)) Fail("$bytes needs padded base64");
+    return EncodableValue(std::move(bytes));
+  }
+  if (tag == "$int64") {
+    if (const auto* small = value.GetIf<int32_t>()) return EncodableValue(int64_t{*small});
+    if (value.Holds<int64_t>()) return value;
+    Fail("$int64 needs an integer");
+  }
+  if (tag == "$double") return EncodableValue(ToDouble(value, "$double"));
+  if (tag == "$int32list") return ConvertList<int32_t>(value, tag);
+  if (tag == "$int64list") return ConvertList<int64_t>(value, tag);
+  if (tag == "$float64list") return ConvertList<double>(value, tag);
+  if (tag == "$float32list") return ConvertList<float>(value, tag);
+  if (tag == "$map") return ToMap(value);
+  Fail("unknown tag " + tag);
+}
+
+double ToDouble(const EncodableValue& value, const std::string& tag) {
+  if (const auto* number = value.GetIf<double>()) return *number;
+  if (const auto* number = value.GetIf<int32_t>()) return *number;
+  if (const auto* number = value.GetIf<int64_t>()) return static_cast<double>(*number);
+  if (const auto* word = value.GetIf<std::string>()) {
+    if (*word == "NaN") return std::numeric_limits<double>::quiet_NaN();
+    if (*word == "Infinity") return std::numeric_limits<double>::infinity();
+    if (*word == "-Infinity") return -std::numeric_limits<double>::infinity();
+  }
+  Fail(tag + " needs numbers, \"NaN\", \"Infinity\" or \"-Infinity\"");
+}
+
+template <class T>
+EncodableValue ConvertList(const EncodableValue& value, const std::string& tag) {
+  const auto* items = value.GetIf<EncodableList>();
+  if (items == nullptr) Fail(tag + " needs an array");
+  std::vector<T> list;
+  for (const EncodableValue& item : *items) {
+    if constexpr (std::is_floating_point_v<T>) {
+      list.push_back(static_cast<T>(ToDouble(item, tag)));
+    } else if (const auto* small = item.GetIf<int32_t>()) {
+      list.push_back(*small);
+    } else if (const auto* large = item.GetIf<int64_t>(); large && sizeof(T) == 8) {
+      list.push_back(static_cast<T>(*large));
+    } else {
+      Fail(tag + " needs integers that fit its width");
+    }
+  }
+  return EncodableValue(std::move(list));
+}
+
+EncodableValue ToMap(const EncodableValue& value) {
+  const auto* pairs = value.GetIf<EncodableList>();
+  if (pairs == nullptr) Fail("$map needs an array of [key, value] pairs");
+  EncodableMap map;
+  for (const EncodableValue& pair : *pairs) {
+    const auto* entry = pair.GetIf<EncodableList>();
+    if (entry == nullptr || entry->size() != 2) Fail("$map needs [key, value] pairs");
+    if (!map.emplace((*entry)[0], (*entry)[1]).second) Fail("duplicate key in $map");
+  }
+  return EncodableValue(std::move(map));
+}
+
+EncodableValue Integer(int64_t value) {
+  if (value >= std::numeric_limits<int32_t>::min() &&
+      value <= std::numeric_limits<int32_t>::max()) {
+    return EncodableValue(static_cast<int32_t>(value));
+  }
+  return EncodableValue(value);
+}
+
+// An object's members in the order written: a one-key object whose key
+// starts with "$" is a tagged form, any other a map with string keys.
+EncodableValue BuildObject(Entries entries) {
+  if (entries.size() == 1 && entries[0].first.starts_with('$')) {
+    return ApplyTag(entries[0].first, std::move(entries[0].second));
+  }
+  EncodableMap map;
+  for (auto& [key, value] : entries) {
+    if (!map.emplace(EncodableValue(key), std::move(value)).second) {
+      Fail("duplicate key \"" + key + "\"");
+    }
+  }
+  return EncodableValue(std::move(map));
+}
+
+// Builds the value from nlohmann's reader as it goes, so that nesting,
+// number ranges and repeated keys are refused on the way.
+class ValueBuilder : public nlohmann::json_sax<nlohmann::json> {
+ public:
+  EncodableValue TakeValue() { return std::move(value_); }
+  const std::string& error() const { return error_; }
+
+  bool null() override { return Put(EncodableValue()); }
+  bool boolean(bool value) override { return Put(EncodableValue(value)); }
+  bool number_integer(number_integer_t value) override { return Put(Integer(value)); }
+  bool number_unsigned(number_unsigned_t value) override {
+    if (value > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) {
+      return Refuse("integer outside the 64-bit range");
+    }
+    return Put(Integer(static_cast<int64_t>(value)));
+  }
+  // An integer too large for 64 bits comes here too, as a double.
+  bool number_float(number_float_t value, const string_t& text) override {
+    if (text.find_first_of(".eE") == string_t::npos) {
+      return Refuse("integer outside the 64-bit range");
+    }
+    if (!std::isfinite(value)) return Refuse("number out of range");
+    return Put(EncodableValue(value));
+  }
+  bool string(string_t& value) override { return Put(EncodableValue(std::move(value))); }
+  bool binary(binary_t&) override { return Refuse("binary values are not JSON"); }
+
+  bool start_object(std::size_t) override { return Open(true); }
+  bool key(string_t& key) override {
+    frames_.back().key = std::move(key);
+    return true;
+  }
+  bool end_object() override {
+    Frame frame = std::move(frames_.back());
+    frames_.pop_back();
+    try {
+      return Put(BuildObject(std::move(frame.entries)));
+    } catch (const JsonError& error) {
+      return Refuse(error.what());
+    }
+  }
+  bool start_array(std::size_t) override { return Open(false); }
+  bool end_array() override {
+    Frame frame = std::move(frames_.back());
+    frames_.pop_back();
+    return Put(EncodableValue(std::move(frame.items)));
+  }
+
+  bool parse_error(std::size_t, const std::string&,
+                   const nlohmann::detail::exception& error) override {
+    return Refuse(error.what());
   }
 
  private:
-  [[noreturn]] void Fail(const std::string& what) const {
-    throw JsonError(what + " at offset " + std::to_string(position_));
-  }
+  struct Frame {
+    bool object = false;
+    std::string key;
+    Entries entries;
+    EncodableList items;
+  };
 
-  void SkipBlanks() {
-    while (position_ < text_.size() && (text_[position_] == ' ' || text_[position_] == '\t' ||
-                                        text_[position_] == '\n' || text_[position_] == '\r')) {
-      ++position_;
-    }
-  }
-
-  bool Next(char expected) {
-    SkipBlanks();
-    if (position_ < text_.size() && text_[position_] == expected) {
-      ++position_;
-      return true;
-    }
+  bool Refuse(const std::string& what) {
+    if (error_.empty()) error_ = what;
     return false;
   }
 
-  void Expect(char expected) {
-    if (!Next(expected)) Fail(std::string("expected '") + expected + "'");
-  }
-
-  EncodableValue ParseValue(int depth) {
-    SkipBlanks();
-    if (position_ >= text_.size()) Fail("expected a value");
-    char c = text_[position_];
-    if ((c == '{' || c == '[') && depth >= kMaxJsonDepth) Fail("values nested too deeply");
-    if (c == '{') return ParseObject(depth + 1);
-    if (c == '[') return EncodableValue(ParseArray(depth + 1));
-    if (c == '"') return EncodableValue(ParseString());
-    if (c == '-' || (c >= '0' && c <= '9')) return ParseNumber();
-    if (ParseWord("true")) return EncodableValue(true);
-    if (ParseWord("false")) return EncodableValue(false);
-    if (ParseWord("null")) return EncodableValue();
-    Fail("expected a value");
-  }
-
-  bool ParseWord(std::string_view word) {
-    if (text_.substr(position_, word.size()) != word) return false;
-    position_ += word.size();
+  bool Open(bool object) {
+    if (frames_.size() >= static_cast<size_t>(kMaxJsonDepth)) {
+      return Refuse("values nested too deeply");
+    }
+    frames_.emplace_back();
+    frames_.back().object = object;
     return true;
   }
 
-  EncodableList ParseArray(int depth) {
-    Expect('[');
-    EncodableList list;
-    if (Next(']')) return list;
-    do {
-      list.push_back(ParseValue(depth));
-    } while (Next(','));
-    Expect(']');
-    return list;
-  }
-
-  EncodableValue ParseObject(int depth) {
-    Expect('{');
-    Entries entries;
-    if (!Next('}')) {
-      do {
-        SkipBlanks();
-        if (position_ >= text_.size() || text_[position_] != '"') Fail("expected a key");
-        std::string key = ParseString();
-        Expect(':');
-        entries.emplace_back(std::move(key), ParseValue(depth));
-      } while (Next(','));
-      Expect('}');
-    }
-    if (entries.size() == 1 && entries[0].first.starts_with('$')) {
-      return ApplyTag(entries[0].first, std::move(entries[0].second));
-    }
-    EncodableMap map;
-    for (auto& [key, value] : entries) {
-      if (!map.emplace(EncodableValue(key), std::move(value)).second) {
-        Fail("duplicate key \"" + key + "\"");
-      }
-    }
-    return EncodableValue(std::move(map));
-  }
-
-  uint32_t ParseHex4() {
-    if (position_ + 4 > text_.size()) Fail("short \\u escape");
-    uint32_t value = 0;
-    auto [end, error] =
-        std::from_chars(text_.data() + position_, text_.data() + position_ + 4, value, 16);
-    if (error != std::errc() || end != text_.data() + position_ + 4) Fail("bad \\u escape");
-    position_ += 4;
-    return value;
-  }
-
-  // One \u escape, or a surrogate pair of two, as UTF-8.
-  std::string ParseEscapedCharacter() {
-    char16_t units[2] = {static_cast<char16_t>(ParseHex4()), 0};
-    if (units[0] >= 0xDC00 && units[0] <= 0xDFFF) Fail("unpaired surrogate in \\u escape");
-    if (units[0] < 0xD800 || units[0] > 0xDBFF)
-      return base::Utf16ToUtf8(std::u16string_view(units, 1));
-    if (!ParseWord("\\u")) Fail("unpaired surrogate in \\u escape");
-    units[1] = static_cast<char16_t>(ParseHex4());
-    if (units[1] < 0xDC00 || units[1] > 0xDFFF) Fail("unpaired surrogate in \\u escape");
-    return base::Utf16ToUtf8(std::u16string_view(units, 2));
-  }
-
-  // Bytes outside escapes are taken as they stand, so invalid UTF-8 can be
-  // sent on purpose.
-  std::string ParseString() {
-    ++position_;  // the opening quote
-    std::string text;
-    for (;;) {
-      if (position_ >= text_.size()) Fail("unterminated string");
-      char c = text_[position_++];
-      if (c == '"') return text;
-      if (static_cast<unsigned char>(c) < 0x20) Fail("control character in a string");
-      if (c != '\\') {
-        text.push_back(c);
-        continue;
-      }
-      if (position_ >= text_.size()) Fail("unterminated string");
-      char escape = text_[position_++];
-      switch (escape) {
-        case '"':
-          text.push_back('"');
-          break;
-        case '\\':
-          text.push_back('\\');
-          break;
-        case '/':
-          text.push_back('/');
-          break;
-        case 'b':
-          text.push_back('\b');
-          break;
-        case 'f':
-          text.push_back('\f');
-          break;
-        case 'n':
-          text.push_back('\n');
-          break;
-        case 'r':
-          text.push_back('\r');
-          break;
-        case 't':
-          text.push_back('\t');
-          break;
-        case 'u':
-          text += ParseEscapedCharacter();
-          break;
-        default:
-          --position_;
-          Fail("unknown escape");
-      }
-    }
-  }
-
-  void SkipDigits() {
-    size_t start = position_;
-    while (position_ < text_.size() && text_[position_] >= '0' && text_[position_] <= '9') {
-      ++position_;
-    }
-    if (position_ == start) Fail("expected a digit");
-  }
-
-  EncodableValue ParseNumber() {
-    size_t start = position_;
-    if (text_[position_] == '-') ++position_;
-    if (position_ < text_.size() && text_[position_] == '0') {
-      ++position_;
+  bool Put(EncodableValue value) {
+    if (frames_.empty()) {
+      value_ = std::move(value);
+    } else if (frames_.back().object) {
+      frames_.back().entries.emplace_back(std::move(frames_.back().key), std::move(value));
     } else {
-      SkipDigits();
+      frames_.back().items.push_back(std::move(value));
     }
-    bool integral = true;
-    if (position_ < text_.size() && text_[position_] == '.') {
-      integral = false;
-      ++position_;
-      SkipDigits();
-    }
-    if (position_ < text_.size() && (text_[position_] == 'e' || text_[position_] == 'E')) {
-      integral = false;
-      ++position_;
-      if (position_ < text_.size() && (text_[position_] == '+' || text_[position_] == '-')) {
-        ++position_;
-      }
-      SkipDigits();
-    }
-    const char* first = text_.data() + start;
-    const char* last = text_.data() + position_;
-    if (integral) {
-      int64_t value = 0;
-      if (std::from_chars(first, last, value).ec != std::errc()) {
-        Fail("integer outside the 64-bit range");
-      }
-      if (value >= std::numeric_limits<int32_t>::min() &&
-          value <= std::numeric_limits<int32_t>::max()) {
-        return EncodableValue(static_cast<int32_t>(value));
-      }
-      return EncodableValue(value);
-    }
-    double value = 0;
-    if (std::from_chars(first, last, value).ec != std::errc()) Fail("number out of range");
-    return EncodableValue(value);
+    return true;
   }
 
-  // Tagged forms, given the parsed plain value under the tag.
-  EncodableValue ApplyTag(const std::string& tag, EncodableValue value) {
-    if (tag == "$bytes") {
-      const auto* text = value.GetIf<std::string>();
-      std::vector<uint8_t> bytes;
-      if (text == nullptr || !DecodeBase64(*text, &bytes)) Fail("$bytes needs padded base64");
-      return EncodableValue(std::move(bytes));
-    }
-    if (tag == "$int64") {
-      if (const auto* small = value.GetIf<int32_t>()) return EncodableValue(int64_t{*small});
-      if (value.Holds<int64_t>()) return value;
-      Fail("$int64 needs an integer");
-    }
-    if (tag == "$double") return EncodableValue(ToDouble(value, "$double"));
-    if (tag == "$int32list") return ConvertList<int32_t>(value, tag);
-    if (tag == "$int64list") return ConvertList<int64_t>(value, tag);
-    if (tag == "$float64list") return ConvertList<double>(value, tag);
-    if (tag == "$float32list") return ConvertList<float>(value, tag);
-    if (tag == "$map") return ToMap(value);
-    Fail("unknown tag " + tag);
-  }
-
-  double ToDouble(const EncodableValue& value, const std::string& tag) {
-    if (const auto* number = value.GetIf<double>()) return *number;
-    if (const auto* number = value.GetIf<int32_t>()) return *number;
-    if (const auto* number = value.GetIf<int64_t>()) return static_cast<double>(*number);
-    if (const auto* word = value.GetIf<std::string>()) {
-      if (*word == "NaN") return std::numeric_limits<double>::quiet_NaN();
-      if (*word == "Infinity") return std::numeric_limits<double>::infinity();
-      if (*word == "-Infinity") return -std::numeric_limits<double>::infinity();
-    }
-    Fail(tag + " needs numbers, \"NaN\", \"Infinity\" or \"-Infinity\"");
-  }
-
-  template <class T>
-  EncodableValue ConvertList(const EncodableValue& value, const std::string& tag) {
-    const auto* items = value.GetIf<EncodableList>();
-    if (items == nullptr) Fail(tag + " needs an array");
-    std::vector<T> list;
-    for (const EncodableValue& item : *items) {
-      if constexpr (std::is_floating_point_v<T>) {
-        list.push_back(static_cast<T>(ToDouble(item, tag)));
-      } else if (const auto* small = item.GetIf<int32_t>()) {
-        list.push_back(*small);
-      } else if (const auto* large = item.GetIf<int64_t>(); large && sizeof(T) == 8) {
-        list.push_back(static_cast<T>(*large));
-      } else {
-        Fail(tag + " needs integers that fit its width");
-      }
-    }
-    return EncodableValue(std::move(list));
-  }
-
-  EncodableValue ToMap(const EncodableValue& value) {
-    const auto* pairs = value.GetIf<EncodableList>();
-    if (pairs == nullptr) Fail("$map needs an array of [key, value] pairs");
-    EncodableMap map;
-    for (const EncodableValue& pair : *pairs) {
-      const auto* entry = pair.GetIf<EncodableList>();
-      if (entry == nullptr || entry->size() != 2) Fail("$map needs [key, value] pairs");
-      if (!map.emplace((*entry)[0], (*entry)[1]).second) Fail("duplicate key in $map");
-    }
-    return EncodableValue(std::move(map));
-  }
-
-  std::string_view text_;
-  size_t position_ = 0;
+  std::vector<Frame> frames_;
+  EncodableValue value_;
+  std::string error_;
 };
 
 // Invalid UTF-8 becomes U+FFFD, one for each maximal invalid subsequence,
@@ -485,7 +389,13 @@ void Write(const EncodableValue& value, std::string* out) {
 
 }  // namespace
 
-EncodableValue ParseJson(std::string_view text) { return Parser(text).ParseDocument(); }
+EncodableValue ParseJson(std::string_view text) {
+  ValueBuilder builder;
+  if (!nlohmann::json::sax_parse(text.begin(), text.end(), &builder)) {
+    throw JsonError(builder.error().empty() ? "not a JSON value" : builder.error());
+  }
+  return builder.TakeValue();
+}
 
 std::string WriteJson(const EncodableValue& value) {
   std::string out;

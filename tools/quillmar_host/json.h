@@ -2,7 +2,9 @@
 // null, booleans, 32- and 64-bit integers (by size), doubles (numbers with a
 // fraction or exponent), strings, lists and maps with string keys; one-key
 // objects whose key starts with "$" are tagged forms for the rest (see
-// README.md). Writing gives text that reads back to the same value.
+// README.md). Reading is nlohmann's JSON reader with our tagged forms on
+// top; writing is ours, for the ", " layout and escapes the README gives,
+// and gives text that reads back to the same value.
 #pragma once
 
 #include <stdexcept>
