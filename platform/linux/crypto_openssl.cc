@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "base/der_reader.h"
-#include "platform/linux/crypto_linux.h"
+#include "platform/crypto_text.h"
 #include "platform/linux/sha512_block.h"
 #include "platform/service_registry.h"
 

@@ -1,6 +1,8 @@
-// The parts of the Linux cryptography backend that need no OpenSSL (base/'s base64,
-// strict UTF-8 and JSON reader). Stateless; any thread. Each raises
-// PlatformError as the matching member of Cryptography documents.
+// The parts of the cryptography backends that need no OS library (base/'s
+// base64, strict UTF-8 and JSON reader), shared by the Linux and Windows
+// backends so that both refuse the same texts with the same errors.
+// Stateless; any thread. Each raises PlatformError as the matching member of
+// Cryptography documents.
 #pragma once
 
 #include "platform/crypto.h"

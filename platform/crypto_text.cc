@@ -1,13 +1,14 @@
-// Base64, strict UTF-8 and the JSON reader for the cryptography backend,
+// Base64, strict UTF-8 and the JSON reader for the cryptography backends,
 // over base/'s one copy of each. Unlike the channel's lenient conversions,
 // these refuse what is malformed: a ciphertext that decrypts to broken text
 // is an error, not a string of replacements.
+#include "platform/crypto_text.h"
+
 #include <string>
 
 #include "base/base64.h"
 #include "base/json.h"
 #include "base/utf.h"
-#include "platform/linux/crypto_linux.h"
 
 namespace quillmar::platform {
 
