@@ -42,6 +42,12 @@ class UserConsentVerifier {
   // operation fails with a PlatformError when no prompt can be shown.
   virtual AsyncOperationPtr<UserConsentVerificationResult> RequestVerificationAsync(
       const PlatformString& message) = 0;
+
+  // The same, with the prompt parented to `owner_window` (the application's
+  // window, an HWND on Windows; never null), as a desktop program needs: the
+  // plain form may open behind the application.
+  virtual AsyncOperationPtr<UserConsentVerificationResult> RequestVerificationForWindowAsync(
+      void* owner_window, const PlatformString& message) = 0;
 };
 
 }  // namespace quillmar::platform

@@ -59,6 +59,10 @@ using StoreInstallOperation =
 class StoreContext {
  public:
   virtual ~StoreContext() = default;
+  // Ties the context to `owner_window` (the application's window, an HWND on
+  // Windows; never null), which a desktop program must do before it installs
+  // so that the Store's dialogs have an owner. Raises a PlatformError.
+  virtual void InitializeWithWindow(void* owner_window) = 0;
   // The pending updates of the application's package and its optional
   // packages. Raises, or fails the operation with, a PlatformError when the
   // Store cannot be asked.

@@ -42,6 +42,11 @@ std::vector<std::u16string> FakeUserConsentVerifier::prompts() const {
   return prompts_;
 }
 
+std::vector<void*> FakeUserConsentVerifier::prompt_windows() const {
+  std::lock_guard lock(mutex_);
+  return prompt_windows_;
+}
+
 int FakeUserConsentVerifier::availability_checks() const {
   std::lock_guard lock(mutex_);
   return availability_checks_;
@@ -65,10 +70,17 @@ FakeUserConsentVerifier::CheckAvailabilityAsync() {
 
 AsyncOperationPtr<UserConsentVerificationResult> FakeUserConsentVerifier::RequestVerificationAsync(
     const PlatformString& message) {
+  return RequestVerificationForWindowAsync(nullptr, message);
+}
+
+AsyncOperationPtr<UserConsentVerificationResult>
+FakeUserConsentVerifier::RequestVerificationForWindowAsync(void* owner_window,
+                                                           const PlatformString& message) {
   Outcome<UserConsentVerificationResult> outcome = UserConsentVerificationResult::kVerified;
   {
     std::lock_guard lock(mutex_);
     prompts_.emplace_back(message.view());
+    prompt_windows_.push_back(owner_window);
     outcome = verification_;
   }
   return Start(outcome);

@@ -33,8 +33,10 @@ class FakeUserConsentVerifier : public UserConsentVerifier {
 
   // Ends every held operation, each on a new thread; returns at once.
   void ReleaseHeld();
-  // The messages of the prompts shown so far.
+  // The messages of the prompts shown so far, and the window each was
+  // parented to (null for the plain form).
   std::vector<std::u16string> prompts() const;
+  std::vector<void*> prompt_windows() const;
   int availability_checks() const;
   // The threads that ended operations, in order.
   std::vector<std::thread::id> completion_threads() const;
@@ -42,6 +44,8 @@ class FakeUserConsentVerifier : public UserConsentVerifier {
   AsyncOperationPtr<UserConsentVerifierAvailability> CheckAvailabilityAsync() override;
   AsyncOperationPtr<UserConsentVerificationResult> RequestVerificationAsync(
       const PlatformString& message) override;
+  AsyncOperationPtr<UserConsentVerificationResult> RequestVerificationForWindowAsync(
+      void* owner_window, const PlatformString& message) override;
 
  private:
   template <class Result>
@@ -54,6 +58,7 @@ class FakeUserConsentVerifier : public UserConsentVerifier {
       UserConsentVerifierAvailability::kAvailable;
   Outcome<UserConsentVerificationResult> verification_ = UserConsentVerificationResult::kVerified;
   std::vector<std::u16string> prompts_;
+  std::vector<void*> prompt_windows_;
   int availability_checks_ = 0;
   std::vector<std::function<void()>> held_;
   std::vector<std::thread::id> completion_threads_;

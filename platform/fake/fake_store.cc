@@ -11,17 +11,23 @@ class FakeStoreContext : public StoreContext {
  public:
   explicit FakeStoreContext(FakeStoreUpdates* store) : store_(store) {}
 
+  void InitializeWithWindow(void* owner_window) override {
+    store_->InitializeWithWindow(owner_window);
+    owner_window_ = owner_window;
+  }
+
   AsyncOperationPtr<StorePackageUpdates> GetAppAndOptionalStorePackageUpdatesAsync() override {
     return store_->ListUpdates();
   }
 
   std::shared_ptr<StoreInstallOperation> RequestDownloadAndInstallStorePackageUpdatesAsync(
       const StorePackageUpdates& updates) override {
-    return store_->Install(updates);
+    return store_->Install(updates, owner_window_);
   }
 
  private:
   FakeStoreUpdates* store_;
+  void* owner_window_ = nullptr;
 };
 
 FakeStoreUpdates::FakeStoreUpdates(StoreScript script) : script_(std::move(script)) {}
@@ -58,7 +64,8 @@ AsyncOperationPtr<StorePackageUpdates> FakeStoreUpdates::ListUpdates() {
     }
     StorePackageUpdates updates(script.update_count);
     for (size_t i = 0; i < updates.size(); ++i) {
-      std::u16string name = u"Quillmar.Package" + std::u16string(1, u'A' + static_cast<char16_t>(i));
+      std::u16string name =
+          u"Quillmar.Package" + std::u16string(1, u'A' + static_cast<char16_t>(i));
       updates[i].package_family_name = PlatformString(name);
     }
     listing->Complete(std::move(updates));
@@ -71,10 +78,19 @@ AsyncOperationPtr<StorePackageUpdates> FakeStoreUpdates::ListUpdates() {
   return listing;
 }
 
-std::shared_ptr<StoreInstallOperation> FakeStoreUpdates::Install(
-    const StorePackageUpdates& updates) {
+void FakeStoreUpdates::InitializeWithWindow(void* owner_window) {
   {
     std::lock_guard lock(mutex_);
+    initialized_windows_.push_back(owner_window);
+  }
+  if (script_.initialize_error) throw *script_.initialize_error;
+}
+
+std::shared_ptr<StoreInstallOperation> FakeStoreUpdates::Install(const StorePackageUpdates& updates,
+                                                                 void* owner_window) {
+  {
+    std::lock_guard lock(mutex_);
+    install_windows_.push_back(owner_window);
     std::vector<std::u16string> names;
     for (const StorePackageUpdate& update : updates) {
       names.emplace_back(update.package_family_name.view());
@@ -161,6 +177,16 @@ std::vector<std::vector<std::u16string>> FakeStoreUpdates::install_requests() co
 std::vector<std::u16string> FakeStoreUpdates::restart_requests() const {
   std::lock_guard lock(mutex_);
   return restart_requests_;
+}
+
+std::vector<void*> FakeStoreUpdates::initialized_windows() const {
+  std::lock_guard lock(mutex_);
+  return initialized_windows_;
+}
+
+std::vector<void*> FakeStoreUpdates::install_windows() const {
+  std::lock_guard lock(mutex_);
+  return install_windows_;
 }
 
 }  // namespace quillmar::platform::fake

@@ -20,8 +20,9 @@ namespace quillmar::platform::fake {
 
 struct StoreScript {
   std::optional<PlatformError> get_default_error;
-  std::optional<PlatformError> listing_error;  // the listing operation fails
-  bool listing_ends_later = false;             // on a producer thread, not at once
+  std::optional<PlatformError> initialize_error;  // InitializeWithWindow raises
+  std::optional<PlatformError> listing_error;     // the listing operation fails
+  bool listing_ends_later = false;                // on a producer thread, not at once
   size_t update_count = 0;
   std::optional<PlatformError> install_request_error;  // the request raises
   std::vector<double> total_progress;                  // one report each, in order
@@ -51,12 +52,19 @@ class FakeStoreUpdates : public StoreUpdates {
   // The package names of each install request.
   std::vector<std::vector<std::u16string>> install_requests() const;
   std::vector<std::u16string> restart_requests() const;
+  // The windows contexts were initialised with, in order.
+  std::vector<void*> initialized_windows() const;
+  // The window the context had when each install was requested (null when
+  // it had none).
+  std::vector<void*> install_windows() const;
 
  private:
   friend class FakeStoreContext;
   void Produce(std::function<void()> work);
   AsyncOperationPtr<StorePackageUpdates> ListUpdates();
-  std::shared_ptr<StoreInstallOperation> Install(const StorePackageUpdates& updates);
+  void InitializeWithWindow(void* owner_window);
+  std::shared_ptr<StoreInstallOperation> Install(const StorePackageUpdates& updates,
+                                                 void* owner_window);
 
   const StoreScript script_;
   mutable std::mutex mutex_;
@@ -64,6 +72,8 @@ class FakeStoreUpdates : public StoreUpdates {
   size_t listing_requests_ = 0;
   std::vector<std::vector<std::u16string>> install_requests_;
   std::vector<std::u16string> restart_requests_;
+  std::vector<void*> initialized_windows_;
+  std::vector<void*> install_windows_;
   std::function<void()> restart_hook_;
   AsyncOperationPtr<AppRestartFailureReason> running_restart_;
 };

@@ -25,6 +25,11 @@ class LinuxUserConsentVerifier : public UserConsentVerifier {
       const PlatformString&) override {
     return Completed(UserConsentVerificationResult::kDeviceNotPresent);
   }
+
+  AsyncOperationPtr<UserConsentVerificationResult> RequestVerificationForWindowAsync(
+      void*, const PlatformString&) override {
+    return Completed(UserConsentVerificationResult::kDeviceNotPresent);
+  }
 };
 
 }  // namespace

@@ -16,6 +16,9 @@ AsyncOperationPtr<Result> FailedOperation(const char16_t* message) {
 
 class NoStoreContext : public StoreContext {
  public:
+  // No Store dialog to give an owner to.
+  void InitializeWithWindow(void*) override {}
+
   AsyncOperationPtr<StorePackageUpdates> GetAppAndOptionalStorePackageUpdatesAsync() override {
     return FailedOperation<StorePackageUpdates>(
         u"No Store is available on this system, so there are no Store updates to install.");
