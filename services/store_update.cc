@@ -69,6 +69,9 @@ DetachedTask InstallUpdates(std::unique_ptr<MethodResult> result) {
         platform::Current<platform::Apartment>().CaptureContext();
     std::shared_ptr<platform::StoreContext> store =
         platform::Current<platform::StoreUpdates>().GetDefault();
+    // A desktop program's Store dialogs need the application's window as
+    // their owner, given before anything is installed.
+    if (void* window = HostWindow()) store->InitializeWithWindow(window);
     platform::StorePackageUpdates updates =
         co_await store->GetAppAndOptionalStorePackageUpdatesAsync();
     if (updates.empty()) {

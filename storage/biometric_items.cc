@@ -7,6 +7,7 @@
 #include "common/arguments.h"
 #include "common/awaiter.h"
 #include "common/failure_message.h"
+#include "common/registration_state.h"
 #include "common/text.h"
 #include "platform/consent_verifier.h"
 #include "platform/platform_error.h"
@@ -22,6 +23,15 @@ using platform::UserConsentVerifierAvailability;
 
 platform::UserConsentVerifier& Verifier() {
   return platform::Current<platform::UserConsentVerifier>();
+}
+
+// Shows the prompt; parented to the application's window when registration
+// found one, since a desktop program's plain prompt may open behind it.
+platform::AsyncOperationPtr<UserConsentVerificationResult> ShowPrompt(
+    const platform::PlatformString& prompt) {
+  void* window = HostWindow();
+  if (window != nullptr) return Verifier().RequestVerificationForWindowAsync(window, prompt);
+  return Verifier().RequestVerificationAsync(prompt);
 }
 
 const char* AvailabilityText(UserConsentVerifierAvailability availability) {
@@ -111,8 +121,7 @@ DetachedTask ReadBiometricSecureItem(const EncodableValue* arguments,
       if (password.empty()) {
         outcome.status = "ok";
       } else {
-        UserConsentVerificationResult verification =
-            co_await Verifier().RequestVerificationAsync(prompt);
+        UserConsentVerificationResult verification = co_await ShowPrompt(prompt);
         RecordVerification(verification, password, &outcome);
       }
     } catch (const platform::PlatformError& error) {

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "common/registration_state.h"
 #include "host/driver/test_driver.h"
 #include "platform/fake/fake_store.h"
 #include "platform/service_registry.h"
@@ -57,7 +58,9 @@ PlatformError Refused(const char16_t* message) {
 class StoreUpdateTest : public ::testing::Test {
  protected:
   // The task may still be running on the platform thread after its reply.
-  void TearDown() override { driver_.engine().RunSync([] {}); }
+  void TearDown() override {
+    driver_.engine().RunSync([] {});
+  }
 
   MethodReply Install(StoreScript script) {
     store_ = std::make_unique<FakeStoreUpdates>(std::move(script));
@@ -107,9 +110,9 @@ TEST_F(StoreUpdateTest, NoUpdateAnswersTrueWithoutInstallProgressOrRestart) {
 TEST_F(StoreUpdateTest, CompletedUpdateSendsTotalProgressInOrderThenAnswersTrueAndRestarts) {
   EXPECT_EQ(Install(CompletedUpdate({0.0, 0.25, 0.5, 1.0})),
             MethodReply::Success(EncodableValue(true)));
-  EXPECT_EQ(store_->install_requests(),
-            (std::vector<std::vector<std::u16string>>{
-                {u"Quillmar.PackageA", u"Quillmar.PackageB"}}));
+  EXPECT_EQ(
+      store_->install_requests(),
+      (std::vector<std::vector<std::u16string>>{{u"Quillmar.PackageA", u"Quillmar.PackageB"}}));
   EXPECT_EQ(SentProgress(), (std::vector<double>{0.0, 0.25, 0.5, 1.0}));
   EXPECT_EQ(store_->restart_requests(), std::vector<std::u16string>{u""});
 }
@@ -143,14 +146,15 @@ TEST_P(StoreFinalStateTest, AnyStateButCompletedAnswersFalseWithoutRestart) {
   EXPECT_TRUE(store_->restart_requests().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    States, StoreFinalStateTest,
-    ::testing::Values(StorePackageUpdateState::kPending, StorePackageUpdateState::kDownloading,
-                      StorePackageUpdateState::kDeploying, StorePackageUpdateState::kCanceled,
-                      StorePackageUpdateState::kOtherError,
-                      StorePackageUpdateState::kErrorLowBattery,
-                      StorePackageUpdateState::kErrorWiFiRecommended,
-                      StorePackageUpdateState::kErrorWiFiRequired));
+INSTANTIATE_TEST_SUITE_P(States, StoreFinalStateTest,
+                         ::testing::Values(StorePackageUpdateState::kPending,
+                                           StorePackageUpdateState::kDownloading,
+                                           StorePackageUpdateState::kDeploying,
+                                           StorePackageUpdateState::kCanceled,
+                                           StorePackageUpdateState::kOtherError,
+                                           StorePackageUpdateState::kErrorLowBattery,
+                                           StorePackageUpdateState::kErrorWiFiRecommended,
+                                           StorePackageUpdateState::kErrorWiFiRequired));
 
 struct StoreFailure {
   const char* name;
@@ -159,7 +163,8 @@ struct StoreFailure {
   friend void PrintTo(const StoreFailure& c, std::ostream* out) { *out << c.name; }
 };
 
-class StoreFailureTest : public StoreUpdateTest, public ::testing::WithParamInterface<StoreFailure> {};
+class StoreFailureTest : public StoreUpdateTest,
+                         public ::testing::WithParamInterface<StoreFailure> {};
 
 TEST_P(StoreFailureTest, PlatformErrorBeforeTheReplyAnswersFailedWithItsMessage) {
   StoreScript script = CompletedUpdate();
@@ -184,15 +189,60 @@ INSTANTIATE_TEST_SUITE_P(
                      },
                      "Store unreachable later"},
         StoreFailure{"InstallRequest",
-                     [](StoreScript& s) { s.install_request_error = PlatformError(platform::kEAccessDenied); },
+                     [](StoreScript& s) {
+                       s.install_request_error = PlatformError(platform::kEAccessDenied);
+                     },
                      "Access is denied."},
         StoreFailure{"Install",
                      [](StoreScript& s) { s.install_error = Refused(u"Download broke off"); },
                      "Download broke off"},
-        StoreFailure{"InstallOperationCanceled",
-                     [](StoreScript& s) { s.install_canceled = true; },
+        StoreFailure{"InstallOperationCanceled", [](StoreScript& s) { s.install_canceled = true; },
                      "The operation was canceled by the user."}),
     [](const ::testing::TestParamInfo<StoreFailure>& info) { return info.param.name; });
+
+// Registration records the application's window from the host's view; the
+// Store context is tied to it before anything is listed or installed.
+class StoreWindowTest : public StoreUpdateTest {
+ protected:
+  void TearDown() override {
+    SetHostWindow(nullptr);
+    StoreUpdateTest::TearDown();
+  }
+
+  MethodReply InstallWithWindow(StoreScript script, void* window) {
+    store_ = std::make_unique<FakeStoreUpdates>(std::move(script));
+    override_.emplace(store_.get());
+    driver_.RegisterPlugin(RegisterWithRegistrar);
+    SetHostWindow(window);
+    return driver_.CallMethod("installStoreUpdate", EncodableValue());
+  }
+
+  int stand_in_ = 0;
+  void* window_ = &stand_in_;
+};
+
+TEST_F(StoreWindowTest, ContextIsInitialisedWithTheWindowBeforeItInstalls) {
+  EXPECT_EQ(InstallWithWindow(CompletedUpdate({0.5}), window_),
+            MethodReply::Success(EncodableValue(true)));
+  EXPECT_EQ(store_->initialized_windows(), std::vector<void*>{window_});
+  EXPECT_EQ(store_->install_windows(), std::vector<void*>{window_});
+}
+
+TEST_F(StoreWindowTest, WithoutAWindowTheContextIsUsedAsItIs) {
+  EXPECT_EQ(InstallWithWindow(CompletedUpdate({0.5}), nullptr),
+            MethodReply::Success(EncodableValue(true)));
+  EXPECT_TRUE(store_->initialized_windows().empty());
+  EXPECT_EQ(store_->install_windows(), std::vector<void*>{nullptr});
+}
+
+TEST_F(StoreWindowTest, RefusedWindowAnswersFailedBeforeAnythingIsListed) {
+  StoreScript script = CompletedUpdate();
+  script.initialize_error = Refused(u"Invalid window handle.");
+  EXPECT_EQ(InstallWithWindow(script, window_),
+            MethodReply::Error("FAILED", "Invalid window handle."));
+  EXPECT_EQ(store_->listing_requests(), 0u);
+  EXPECT_TRUE(store_->install_requests().empty());
+}
 
 TEST_F(StoreUpdateTest, LinuxHasNoStoreToList) {
   driver_.RegisterPlugin(RegisterWithRegistrar);
@@ -233,9 +283,8 @@ TEST_P(StoreRestartTest, AnswerComesBeforeTheRestartAndTheResultIsFreedWhateverT
   auto [log, result] = testing::MakeRecordingResult();
   constexpr size_t kNotYet = SIZE_MAX;
   std::atomic<size_t> answers_at_restart{kNotYet};
-  store.set_restart_hook([&log = log, &answers_at_restart] {
-    answers_at_restart = log->answers().size();
-  });
+  store.set_restart_hook(
+      [&log = log, &answers_at_restart] { answers_at_restart = log->answers().size(); });
 
   HandleInstallStoreUpdate(nullptr, std::move(result));
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/arguments.h"
+#include "common/registration_state.h"
 #include "platform/platform_error.h"
 #include "storage/handlers.h"
 #include "tests/storage/store_fixture.h"
@@ -126,6 +127,29 @@ INSTANTIATE_TEST_SUITE_P(
         VerificationRow{"UnknownValue", 99, "unknown",
                         "UserConsentVerifier returned a value that was not expected.", false}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The prompt goes to the application's window when registration found one.
+class PromptWindowTest : public BiometricTest, public ::testing::WithParamInterface<bool> {
+ protected:
+  void TearDown() override { SetHostWindow(nullptr); }
+  int stand_in_ = 0;
+};
+
+TEST_P(PromptWindowTest, PromptIsParentedToTheHostWindowWhenThereIsOne) {
+  void* window = GetParam() ? &stand_in_ : nullptr;
+  SetHostWindow(window);
+  PutVault("k", "secret");
+  verifier_.set_timing(Timing::kOnAnotherThread);
+  ExpectSuccess(CallAndWait(HandleGetBiometricSecureItem, ItemArgs("k", "Unlock")),
+                SecureItemReply("ok", {}, "secret"));
+  EXPECT_EQ(verifier_.prompts(), std::vector<std::u16string>{u"Unlock"});
+  EXPECT_EQ(verifier_.prompt_windows(), std::vector<void*>{window});
+}
+
+INSTANTIATE_TEST_SUITE_P(HostWindow, PromptWindowTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return std::string(info.param ? "WithWindow" : "WithoutWindow");
+                         });
 
 TEST_F(BiometricTest, MissingItemAnswersOkAtOnceWithoutAPrompt) {
   verifier_.set_timing(Timing::kWhenReleased);
