@@ -85,7 +85,24 @@ void GetFactory(const wchar_t* class_name, const IID& iid, void** factory) {
   PlatformString name(std::u16string_view(reinterpret_cast<const char16_t*>(class_name),
                                           std::char_traits<wchar_t>::length(class_name)));
   HStringReference class_id(name);
-  ThrowIfFailed(runtime.get_activation_factory(class_id.get(), iid, factory));
+  HRESULT code = runtime.get_activation_factory(class_id.get(), iid, factory);
+  if (SUCCEEDED(code)) return;
+  PlatformError error = ErrorFromHResult(code);
+  if (error.restricted_code() == code && !error.restricted_message().empty()) throw error;
+  // Without the runtime's own words, say which class is missing.
+  std::u16string message = u"The Windows Runtime class ";
+  message += name.view();
+  message += u" is not available";
+  PlatformString reason = SystemMessageText(code);
+  if (code == REGDB_E_CLASSNOTREG) {
+    message += u": it is not registered on this system.";
+  } else if (!reason.empty()) {
+    message += u": ";
+    message += reason.view();
+  } else {
+    message += u".";
+  }
+  throw PlatformError(code, PlatformString(message));
 }
 
 }  // namespace quillmar::platform::windows

@@ -64,8 +64,6 @@ class ComPtr {
   void reset() {
     if (pointer_ != nullptr) std::exchange(pointer_, nullptr)->Release();
   }
-  // Gives up the reference without releasing it.
-  T* detach() { return std::exchange(pointer_, nullptr); }
 
   // The object's `Other` interface, or null when it has none.
   template <class Other>
