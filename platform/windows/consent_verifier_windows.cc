@@ -1,13 +1,14 @@
 // User consent verification through UserConsentVerifier. A desktop program
 // parents the prompt to its own top-level window through the class's
 // interop interface; the plain form is for callers without a window.
+#include <security_credentials_ui.h>
+#include <window_interop.h>
+
 #include <memory>
 
 #include "platform/consent_verifier.h"
 #include "platform/service_registry.h"
 #include "platform/windows/winrt_support.h"
-#include "security_credentials_ui.h"
-#include "window_interop.h"
 
 namespace quillmar::platform {
 namespace {

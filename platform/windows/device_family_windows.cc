@@ -1,11 +1,12 @@
 // The device family from AnalyticsInfo.VersionInfo, "Windows.Desktop" on a
 // desktop PC.
+#include <system_profile.h>
+
 #include <memory>
 
 #include "platform/device_family.h"
 #include "platform/service_registry.h"
 #include "platform/windows/winrt_support.h"
-#include "system_profile.h"
 
 namespace quillmar::platform {
 namespace {

@@ -1,17 +1,18 @@
 // Store updates through StoreContext, and the restart through
 // CoreApplication. A context hands back, for installing, the very list of
 // updates it listed: the Store takes its own update objects, in its order.
+#include <application_model_core.h>
+#include <services_store.h>
+#include <window_interop.h>
+
 #include <memory>
 #include <mutex>
 #include <utility>
 
-#include "application_model_core.h"
 #include "platform/platform_error.h"
 #include "platform/service_registry.h"
 #include "platform/store_updates.h"
 #include "platform/windows/winrt_support.h"
-#include "services_store.h"
-#include "window_interop.h"
 
 namespace quillmar::platform {
 namespace {

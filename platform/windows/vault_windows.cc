@@ -6,11 +6,12 @@
 // stores through the vault's own Add, which replaces an entry of the same
 // resource and user name in place: the old password stays until the new one
 // is stored.
+#include <security_credentials.h>
+
 #include "platform/platform_error.h"
 #include "platform/service_registry.h"
 #include "platform/vault.h"
 #include "platform/windows/winrt_support.h"
-#include "security_credentials.h"
 
 namespace quillmar::platform {
 namespace {

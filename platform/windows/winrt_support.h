@@ -6,7 +6,9 @@
 // so that the library still loads on Windows 7, which has no runtime.
 #pragma once
 
+#include <foundation_progress.h>
 #include <roapi.h>
+#include <windows.foundation.h>
 #include <windows.h>
 #include <winstring.h>
 
@@ -16,12 +18,10 @@
 #include <memory>
 #include <utility>
 
-#include "foundation_progress.h"
 #include "platform/async_operation.h"
 #include "platform/platform_error.h"
 #include "platform/platform_string.h"
 #include "platform/windows/windows_error.h"
-#include "windows.foundation.h"
 
 namespace quillmar::platform::windows {
 

@@ -2,6 +2,7 @@
 // platform operation ends as the runtime's did, from the thread that ended
 // it, and no reference outlives the completion.
 #include <gtest/gtest.h>
+#include <security_credentials_ui.h>
 #include <windows.h>
 
 #include <atomic>
@@ -14,7 +15,6 @@
 #include "platform/async_operation.h"
 #include "platform/consent_verifier.h"
 #include "platform/windows/winrt_support.h"
-#include "security_credentials_ui.h"
 
 namespace quillmar {
 namespace {

@@ -2,7 +2,13 @@
 // IDs (the parameterized ones as widl computes them), and the vtable slot of
 // every member the library calls. A wrong IID or slot compiles and only
 // fails on real Windows, so each is checked against the published value.
+#include <application_model_core.h>
 #include <gtest/gtest.h>
+#include <security_credentials.h>
+#include <security_credentials_ui.h>
+#include <services_store.h>
+#include <system_profile.h>
+#include <window_interop.h>
 #include <windows.h>
 
 #include <cctype>
@@ -11,13 +17,7 @@
 #include <cstring>
 #include <string>
 
-#include "application_model_core.h"
 #include "platform/windows/winrt_support.h"
-#include "security_credentials.h"
-#include "security_credentials_ui.h"
-#include "services_store.h"
-#include "system_profile.h"
-#include "window_interop.h"
 
 namespace quillmar {
 namespace {

@@ -3,6 +3,7 @@
 // reply, once, and releases its result. The version check is the fake's,
 // set to Windows 10, so that the vault branch is the one taken.
 #include <gtest/gtest.h>
+#include <security_credentials.h>
 #include <windows.h>
 
 #include <memory>
@@ -16,7 +17,6 @@
 #include "platform/service_registry.h"
 #include "platform/windows/winrt_support.h"
 #include "plugin/quillmar_core_windows.h"
-#include "security_credentials.h"
 #include "tests/support/recording_result.h"
 
 namespace quillmar {
