@@ -13,7 +13,8 @@
 
 namespace quillmar::platform {
 
-inline constexpr HResult kClipboardCantOpen = static_cast<HResult>(0x800401D0);  // CLIPBRD_E_CANT_OPEN
+inline constexpr HResult kClipboardCantOpen =
+    static_cast<HResult>(0x800401D0);  // CLIPBRD_E_CANT_OPEN
 inline constexpr HResult kFormatNotAvailable = static_cast<HResult>(0x80040064);  // DV_E_FORMATETC
 inline constexpr HResult kClipboardTimeout = static_cast<HResult>(0x800705B4);    // ERROR_TIMEOUT
 

@@ -8,9 +8,12 @@
 
 namespace quillmar {
 
-void HandleCopySensitiveDataToClipboard(const EncodableValue* arguments, std::unique_ptr<MethodResult> result);
+void HandleCopySensitiveDataToClipboard(const EncodableValue* arguments,
+                                        std::unique_ptr<MethodResult> result);
 void HandleGetDeviceType(const EncodableValue* arguments, std::unique_ptr<MethodResult> result);
-void HandleGetSystemProxyConfig(const EncodableValue* arguments, std::unique_ptr<MethodResult> result);
-void HandleInstallStoreUpdate(const EncodableValue* arguments, std::unique_ptr<MethodResult> result);
+void HandleGetSystemProxyConfig(const EncodableValue* arguments,
+                                std::unique_ptr<MethodResult> result);
+void HandleInstallStoreUpdate(const EncodableValue* arguments,
+                              std::unique_ptr<MethodResult> result);
 
 }  // namespace quillmar

@@ -11,11 +11,16 @@ namespace {
 
 const char* KindName(MethodReply::Kind kind) {
   switch (kind) {
-    case MethodReply::Kind::kSuccess: return "success";
-    case MethodReply::Kind::kError: return "error";
-    case MethodReply::Kind::kNotImplemented: return "not implemented";
-    case MethodReply::Kind::kUndecodable: return "undecodable";
-    case MethodReply::Kind::kNoReply: return "no reply";
+    case MethodReply::Kind::kSuccess:
+      return "success";
+    case MethodReply::Kind::kError:
+      return "error";
+    case MethodReply::Kind::kNotImplemented:
+      return "not implemented";
+    case MethodReply::Kind::kUndecodable:
+      return "undecodable";
+    case MethodReply::Kind::kNoReply:
+      return "no reply";
   }
   return "?";
 }

@@ -38,7 +38,8 @@ typedef void (*FlutterDesktopMessageCallback)(FlutterDesktopMessengerRef messeng
                                               const FlutterDesktopMessage* message,
                                               void* user_data);
 
-typedef void (*FlutterDesktopOnPluginRegistrarDestroyed)(FlutterDesktopPluginRegistrarRef registrar);
+typedef void (*FlutterDesktopOnPluginRegistrarDestroyed)(
+    FlutterDesktopPluginRegistrarRef registrar);
 
 typedef struct FlutterDesktopTextureInfo FlutterDesktopTextureInfo;
 
@@ -46,12 +47,9 @@ FLUTTER_EXPORT bool FlutterDesktopMessengerSend(FlutterDesktopMessengerRef messe
                                                 const char* channel, const uint8_t* message,
                                                 const size_t message_size);
 
-FLUTTER_EXPORT bool FlutterDesktopMessengerSendWithReply(FlutterDesktopMessengerRef messenger,
-                                                         const char* channel,
-                                                         const uint8_t* message,
-                                                         const size_t message_size,
-                                                         const FlutterDesktopBinaryReply reply,
-                                                         void* user_data);
+FLUTTER_EXPORT bool FlutterDesktopMessengerSendWithReply(
+    FlutterDesktopMessengerRef messenger, const char* channel, const uint8_t* message,
+    const size_t message_size, const FlutterDesktopBinaryReply reply, void* user_data);
 
 FLUTTER_EXPORT void FlutterDesktopMessengerSendResponse(
     FlutterDesktopMessengerRef messenger, const FlutterDesktopMessageResponseHandle* handle,

@@ -71,10 +71,14 @@ Connection::Connection(Display* display) : display_(display) {
     handlers.ours.insert(display_);
   }
   XSetIOErrorExitHandler(display_, OnFatalError, this);
-  const char* names[] = {"CLIPBOARD",        "TARGETS",
-                         "TIMESTAMP",        "UTF8_STRING",
-                         "TEXT",             "INCR",
-                         "x-kde-passwordManagerHint", "QUILLMAR_SELECTION",
+  const char* names[] = {"CLIPBOARD",
+                         "TARGETS",
+                         "TIMESTAMP",
+                         "UTF8_STRING",
+                         "TEXT",
+                         "INCR",
+                         "x-kde-passwordManagerHint",
+                         "QUILLMAR_SELECTION",
                          "QUILLMAR_CLOCK"};
   Atom atoms[std::size(names)];
   XInternAtoms(display_, const_cast<char**>(names), std::size(names), False, atoms);
@@ -103,8 +107,8 @@ bool Connection::WaitForEvent(const std::function<bool(const XEvent&)>& matches,
   };
   for (;;) {
     if (XCheckIfEvent(display_, event, predicate,
-                      reinterpret_cast<XPointer>(const_cast<std::function<bool(const XEvent&)>*>(
-                          &matches)))) {
+                      reinterpret_cast<XPointer>(
+                          const_cast<std::function<bool(const XEvent&)>*>(&matches)))) {
       return true;
     }
     if (broken_) return false;

@@ -44,9 +44,9 @@ bool TakeProperty(Connection& connection, SelectionData* data, unsigned long* it
   int format = 0;
   unsigned long bytes_after = 0;
   unsigned char* items = nullptr;
-  int status = XGetWindowProperty(connection.display(), connection.window(),
-                                  connection.atoms().transfer, 0, LONG_MAX / 4, True,
-                                  AnyPropertyType, &type, &format, item_count, &bytes_after, &items);
+  int status = XGetWindowProperty(
+      connection.display(), connection.window(), connection.atoms().transfer, 0, LONG_MAX / 4, True,
+      AnyPropertyType, &type, &format, item_count, &bytes_after, &items);
   if (connection.broken()) {
     if (items != nullptr) XFree(items);
     RaiseBroken();
@@ -81,9 +81,8 @@ SelectionData ReadIncrementally(Connection& connection) {
   SelectionData data;
   for (;;) {
     XEvent event;
-    if (!connection.WaitForEvent(
-            [&](const XEvent& e) { return IsNewTransferValue(connection, e); }, AnswerDeadline(),
-            &event)) {
+    if (!connection.WaitForEvent([&](const XEvent& e) { return IsNewTransferValue(connection, e); },
+                                 AnswerDeadline(), &event)) {
       if (connection.broken()) RaiseBroken();
       RaiseNoAnswer();
     }

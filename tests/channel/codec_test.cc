@@ -1,9 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 #include <cmath>
 #include <limits>
+#include <ostream>
 #include <string>
 #include <vector>
 

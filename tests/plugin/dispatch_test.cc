@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
-
 #include <stdexcept>
 #include <string>
 

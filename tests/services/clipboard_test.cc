@@ -20,9 +20,9 @@ namespace {
 using platform::PlatformError;
 using platform::PlatformString;
 using platform::fake::FakeClipboard;
+using std::chrono::milliseconds;
 using testing::MapArgs;
 using testing::RecordedAnswer;
-using std::chrono::milliseconds;
 
 class ClipboardTest : public ::testing::Test {
  protected:
@@ -53,8 +53,8 @@ class ClipboardTest : public ::testing::Test {
 };
 
 TEST_F(ClipboardTest, PlacesTextOutOfHistoryAndRoamingAndSchedulesExpiry) {
-  ExpectSuccess(Copy(MapArgs({{"textToCopy", "p\xC3\xA4ss \xF0\x9F\x94\x91"}, {"secondsToLive", 7}})),
-                true);
+  ExpectSuccess(
+      Copy(MapArgs({{"textToCopy", "p\xC3\xA4ss \xF0\x9F\x94\x91"}, {"secondsToLive", 7}})), true);
 
   EXPECT_EQ(clipboard_.Text(), PlatformString(u"p\u00E4ss \U0001F511"));
   ASSERT_TRUE(clipboard_.LastOptions().has_value());
@@ -75,7 +75,8 @@ TEST_F(ClipboardTest, MissingArgumentsPlaceTheEmptyText) {
   EXPECT_EQ(pool_.PendingDelays(), std::vector<milliseconds>{milliseconds(30000)});
 }
 
-class ClipboardNoExpiryTest : public ClipboardTest, public ::testing::WithParamInterface<int32_t> {};
+class ClipboardNoExpiryTest : public ClipboardTest,
+                              public ::testing::WithParamInterface<int32_t> {};
 
 TEST_P(ClipboardNoExpiryTest, TimeToLiveOfZeroOrLessPlacesTextAndNeverClears) {
   ThePendingSensitiveText().Store(SecretText("earlier"));
@@ -116,10 +117,9 @@ class ClipboardArgumentTest : public ClipboardTest,
 TEST_P(ClipboardArgumentTest, WrongArgumentTypeIsAnsweredByTheDispatcherAndTouchesNothing) {
   QuillmarCoreWindows plugin;
   auto [log, result] = testing::MakeRecordingResult();
-  plugin.DispatchMethodCall(
-      MethodCall("copySensitiveDataToClipboard",
-                 std::make_unique<EncodableValue>(GetParam().arguments)),
-      std::move(result));
+  plugin.DispatchMethodCall(MethodCall("copySensitiveDataToClipboard",
+                                       std::make_unique<EncodableValue>(GetParam().arguments)),
+                            std::move(result));
 
   ASSERT_EQ(log->answers().size(), 1u);
   RecordedAnswer answer = log->answers().front();

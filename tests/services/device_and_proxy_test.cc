@@ -65,9 +65,10 @@ INSTANTIATE_TEST_SUITE_P(
     Families, DeviceTypeTest,
     ::testing::Values(
         DeviceCase{"Desktop", [](FakeAnalyticsInfo&) {}, EncodableValue("Windows.Desktop")},
-        DeviceCase{"NonAscii",
-                   [](FakeAnalyticsInfo& a) { a.set_device_family(PlatformString(u"Ger\u00E4t.X")); },
-                   EncodableValue("Ger\xC3\xA4t.X")},
+        DeviceCase{
+            "NonAscii",
+            [](FakeAnalyticsInfo& a) { a.set_device_family(PlatformString(u"Ger\u00E4t.X")); },
+            EncodableValue("Ger\xC3\xA4t.X")},
         DeviceCase{"Empty", [](FakeAnalyticsInfo& a) { a.set_device_family(PlatformString()); },
                    EncodableValue("")},
         DeviceCase{"VersionInfoFails",
@@ -143,11 +144,10 @@ INSTANTIATE_TEST_SUITE_P(
                   User(u"http=p:80;https=p:443", u"<local>;10.*"), std::nullopt,
                   ProxyReply("http=p:80;https=p:443", "<local>;10.*")},
         ProxyCase{"DirectDiscoveryKeepsItsBypassUnderManualProxy", false,
-                  Found(std::nullopt, u"*.found"), User(u"manual:3128", std::nullopt),
-                  std::nullopt, ProxyReply("manual:3128", "*.found")},
-        ProxyCase{"ScriptGivesProxy", false, std::nullopt,
-                  User(u"manual:3128", u"m", kScript), Found(u"script:81", u"s"),
-                  ProxyReply("script:81", "s")},
+                  Found(std::nullopt, u"*.found"), User(u"manual:3128", std::nullopt), std::nullopt,
+                  ProxyReply("manual:3128", "*.found")},
+        ProxyCase{"ScriptGivesProxy", false, std::nullopt, User(u"manual:3128", u"m", kScript),
+                  Found(u"script:81", u"s"), ProxyReply("script:81", "s")},
         ProxyCase{"ScriptWithoutProxyHidesManualProxy", false, std::nullopt,
                   User(u"manual:3128", u"m", kScript), Found(std::nullopt, std::nullopt),
                   ProxyReply("", "")},
@@ -227,8 +227,7 @@ INSTANTIATE_TEST_SUITE_P(
         ProxyFailureCase{"CString", Url(), std::make_exception_ptr("as a C string"),
                          "as a C string"},
         ProxyFailureCase{"PlatformError", Url(),
-                         std::make_exception_ptr(PlatformError(platform::kEFail)),
-                         "unknown_error"},
+                         std::make_exception_ptr(PlatformError(platform::kEFail)), "unknown_error"},
         ProxyFailureCase{"Integer", Url(), std::make_exception_ptr(7), "unknown_error"}),
     [](const ::testing::TestParamInfo<ProxyFailureCase>& info) { return info.param.name; });
 
@@ -240,9 +239,8 @@ class LinuxProxyTest : public ::testing::Test {
   }
   void TearDown() override { SetUp(); }
 
-  static constexpr const char* kNames[] = {"https_proxy", "HTTPS_PROXY", "http_proxy",
-                                           "HTTP_PROXY",  "all_proxy",   "ALL_PROXY",
-                                           "no_proxy",    "NO_PROXY"};
+  static constexpr const char* kNames[] = {"https_proxy", "HTTPS_PROXY", "http_proxy", "HTTP_PROXY",
+                                           "all_proxy",   "ALL_PROXY",   "no_proxy",   "NO_PROXY"};
 };
 
 TEST_F(LinuxProxyTest, NoVariablesMeanNoProxy) {

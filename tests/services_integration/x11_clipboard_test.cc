@@ -79,8 +79,8 @@ class DisplayClipboardLock {
  public:
   explicit DisplayClipboardLock(const std::string& display) {
     const char* temp = std::getenv("TMPDIR");
-    std::string path = std::string(temp != nullptr ? temp : "/tmp") + "/quillmar-clipboard-" +
-                       display + ".lock";
+    std::string path =
+        std::string(temp != nullptr ? temp : "/tmp") + "/quillmar-clipboard-" + display + ".lock";
     fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd_ >= 0) flock(fd_, LOCK_EX);
   }
@@ -127,7 +127,9 @@ class X11ClipboardTest : public ::testing::Test {
 };
 
 TEST_F(X11ClipboardTest, CopiedTextIsServedWithThePasswordManagerHint) {
-  const std::string text = "Gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x94\x91 p@ss";
+  const std::string text =
+      "Gr\xC3\xBC\xC3\x9F"
+      "e \xF0\x9F\x94\x91 p@ss";
   EXPECT_EQ(Copy(text, 0), EncodableValue(true));
 
   CommandResult read = ReadClipboard();
@@ -138,7 +140,9 @@ TEST_F(X11ClipboardTest, CopiedTextIsServedWithThePasswordManagerHint) {
                                       "x-kde-passwordManagerHint"}));
   EXPECT_EQ(ReadClipboard("x-kde-passwordManagerHint").out, "secret");
   EXPECT_EQ(ReadClipboard("TEXT").out, text);
-  EXPECT_EQ(ReadClipboard("STRING").out, "Gr\xFC\xDF" "e ? p@ss");
+  EXPECT_EQ(ReadClipboard("STRING").out,
+            "Gr\xFC\xDF"
+            "e ? p@ss");
   EXPECT_EQ(ReadClipboard("image/png").exit_code, 1);
 }
 
@@ -234,9 +238,9 @@ TEST_F(X11ClipboardTest, CommandLineHostServesTheTextUntilItsExpiry) {
 }
 
 TEST(X11ClipboardWithoutDisplayTest, PlacingFailsAndTheReplyIsFalse) {
-  CommandResult reply =
-      RunCommand({"env", "-u", "DISPLAY", QUILLMAR_HOST_BINARY, "--no-wait", "call",
-                  "copySensitiveDataToClipboard", R"({"textToCopy": "nowhere", "secondsToLive": 1})"});
+  CommandResult reply = RunCommand({"env", "-u", "DISPLAY", QUILLMAR_HOST_BINARY, "--no-wait",
+                                    "call", "copySensitiveDataToClipboard",
+                                    R"({"textToCopy": "nowhere", "secondsToLive": 1})"});
   EXPECT_EQ(reply.exit_code, 0) << reply.err;
   EXPECT_EQ(reply.out, "{\"success\": false}\n");
 }

@@ -158,9 +158,12 @@ int Main(int argc, char** argv) {
       });
   driver.RegisterPlugin(register_plugin);
   switch (command.kind) {
-    case Command::Kind::kCall: return RunCall(driver, command, options, output);
-    case Command::Kind::kServe: return Serve(driver, std::cin, output, options.wait_for_clipboard);
-    case Command::Kind::kRaw: return RunRaw(driver, command, output);
+    case Command::Kind::kCall:
+      return RunCall(driver, command, options, output);
+    case Command::Kind::kServe:
+      return Serve(driver, std::cin, output, options.wait_for_clipboard);
+    case Command::Kind::kRaw:
+      return RunRaw(driver, command, output);
   }
   return 1;
 }

@@ -11,18 +11,24 @@ std::string ReplyLine(const MethodReply& reply, const EncodableValue* id) {
   std::string line = "{";
   if (id != nullptr) line += "\"id\": " + WriteJson(*id) + ", ";
   switch (reply.kind) {
-    case MethodReply::Kind::kSuccess: line += "\"success\": " + WriteJson(reply.value); break;
+    case MethodReply::Kind::kSuccess:
+      line += "\"success\": " + WriteJson(reply.value);
+      break;
     case MethodReply::Kind::kError:
       line += "\"error\": {\"code\": " + WriteJson(EncodableValue(reply.error_code)) +
               ", \"message\": " +
               (reply.error_message ? WriteJson(EncodableValue(*reply.error_message)) : "null") +
               ", \"details\": " + WriteJson(reply.error_details) + "}";
       break;
-    case MethodReply::Kind::kNotImplemented: line += "\"notImplemented\": true"; break;
+    case MethodReply::Kind::kNotImplemented:
+      line += "\"notImplemented\": true";
+      break;
     case MethodReply::Kind::kUndecodable:
       line += "\"undecodableReply\": \"" + ToHex(reply.bytes) + "\"";
       break;
-    case MethodReply::Kind::kNoReply: line += "\"noReply\": true"; break;
+    case MethodReply::Kind::kNoReply:
+      line += "\"noReply\": true";
+      break;
   }
   return line + "}";
 }
