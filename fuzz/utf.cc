@@ -69,7 +69,7 @@ void CheckUtf16(std::u16string_view utf16) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CheckUtf8(std::string_view(reinterpret_cast<const char*>(data), size));
   std::u16string units(size / 2, u'\0');
-  std::memcpy(units.data(), data, units.size() * 2);
+  if (!units.empty()) std::memcpy(units.data(), data, units.size() * 2);
   CheckUtf16(units);
   return 0;
 }
