@@ -109,7 +109,10 @@ class Cryptography {
   virtual Buffer EncryptRsaOaepSha256(const Buffer& public_key, const Buffer& plaintext) = 0;
   // The inverse, with the RSA key pair `private_key` (DER PKCS #8
   // PrivateKeyInfo). Raises kBadData for a key blob that does not import as
-  // an RSA key pair or a ciphertext that does not decrypt.
+  // an RSA key pair or a ciphertext that does not decrypt. A ciphertext is
+  // exactly as long as the key's modulus (RFC 8017 7.1.2 step 1); any other
+  // length raises the same kBadData as a failed decoding, before any
+  // private-key operation.
   virtual Buffer DecryptRsaOaepSha256(const Buffer& private_key, const Buffer& ciphertext) = 0;
   // RSASSA-PSS over SHA-256 of `message`, MGF1-SHA-256, 32 bytes of salt,
   // with the PKCS #8 key pair `private_key`. Raises kBadData for a key that

@@ -30,6 +30,8 @@ constexpr size_t kAesKeySize = 32;
 constexpr size_t kAesBlockSize = 16;
 constexpr size_t kSha256Size = 32;
 constexpr uint32_t kLargestCount = INT32_MAX;
+// One text for every RSA decryption refusal, so that none tells another apart.
+constexpr char16_t kNotDecrypted[] = u"The ciphertext does not decrypt under this key.";
 
 struct PkeyFree {
   void operator()(EVP_PKEY* key) const { EVP_PKEY_free(key); }
@@ -209,10 +211,12 @@ class OpenSslCryptography : public Cryptography {
     Pkey key = ImportKeyPair(private_key);
     PkeyContext context = OaepSha256Context(key.get(), false);
     size_t size = static_cast<size_t>(EVP_PKEY_get_size(key.get()));
+    // OpenSSL reads a shorter ciphertext as if it had leading zeros.
+    Require(ciphertext.size() == size, kBadData, kNotDecrypted);
     Buffer plaintext(size);
     Require(EVP_PKEY_decrypt(context.get(), plaintext.data(), &size, ciphertext.data(),
                              ciphertext.size()) > 0,
-            kBadData, u"The ciphertext does not decrypt under this key.");
+            kBadData, kNotDecrypted);
     // Copied rather than shrunk: a buffer wipes only its current length.
     return Buffer(plaintext.data(), size);
   }

@@ -39,6 +39,12 @@ TEST(RsaKnownAnswers, DecryptsTheKnownCiphertext) {
                            MakeReplyMap({{"plaintext", kRsaMessage}})));
 }
 
+TEST(RsaKnownAnswers, DecryptsACiphertextThatBeginsWithAZeroByte) {
+  if (RunningUnderWine()) GTEST_SKIP() << kNoOaep;
+  EXPECT_TRUE(AnsweredWith(Decrypt(kRsaOaepCiphertextLeadingZero, kRsaPrivateKey),
+                           MakeReplyMap({{"plaintext", kRsaMessage}})));
+}
+
 TEST(RsaKnownAnswers, EncryptionRoundTripsAtEveryKeySize) {
   if (RunningUnderWine()) GTEST_SKIP() << kNoOaep;
   struct Pair {
@@ -121,6 +127,10 @@ const RsaRefusalCase kRsaRefusals[] = {
      false},
     {"CiphertextNotBase64", Decrypt, "a b", kRsaPrivateKey, kNotBase64, false},
     {"CiphertextShorterThanTheModulus", Decrypt, kHmacValue, kRsaPrivateKey, kNotDecrypted, false},
+    // A ciphertext is exactly as long as the modulus, whatever integer it holds.
+    {"CiphertextOneByteShort", Decrypt, kRsaOaepCiphertext255, kRsaPrivateKey, kNotDecrypted,
+     false},
+    {"CiphertextOneByteLong", Decrypt, kRsaOaepCiphertext257, kRsaPrivateKey, kNotDecrypted, false},
     {"CiphertextOfAnotherKeySize", Decrypt, kRsaOaepCiphertext, kRsaOtherPrivateKey, kNotDecrypted,
      false},
     {"CiphertextNotOaep", Decrypt, kRsaPssSignature, kRsaPrivateKey, kNotDecrypted, true},
