@@ -50,11 +50,15 @@ class ByteBufferStreamWriter : public ByteStreamWriter {
  public:
   explicit ByteBufferStreamWriter(std::vector<uint8_t>* bytes) : bytes_(bytes) {}
 
-  void PutByte(uint8_t byte) override { bytes_->push_back(byte); }
+  // Storage the bytes outgrow is wiped before it is freed: replies carry
+  // secrets.
+  void PutByte(uint8_t byte) override;
   void PutBytes(const uint8_t* bytes, size_t length) override;
   void AlignWrite(uint8_t alignment) override;
 
  private:
+  void MakeRoom(size_t length);
+
   std::vector<uint8_t>* bytes_;  // not owned
 };
 

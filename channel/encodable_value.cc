@@ -79,6 +79,14 @@ bool operator==(const EncodableValue& a, const EncodableValue& b) {
   return CompareValues(a, b) == 0;
 }
 
+void EncodableValue::WipeOwnStorage() noexcept {
+  if (auto* text = std::get_if<std::string>(&value_)) {
+    base::SecureWipe(text->data(), text->capacity());
+  } else if (auto* bytes = std::get_if<std::vector<uint8_t>>(&value_)) {
+    base::SecureWipe(bytes->data(), bytes->capacity());
+  }
+}
+
 void WipeEncodableValue(EncodableValue* value) noexcept {
   if (auto* text = value->GetIf<std::string>()) {
     base::SecureWipe(text->data(), text->capacity());

@@ -65,6 +65,27 @@ class EncodableValue {
   EncodableValue(T&& value) : value_(std::forward<T>(value)) {}
   // A C string is text, not a boolean.
   EncodableValue(const char* text) : value_(std::string(text)) {}
+  // Texts and bytes are wiped when released or overwritten: arguments and
+  // replies carry secrets, and a value is copied on its way (reply maps,
+  // encoding, dispatch). A move leaves a short text's characters in the
+  // source, which its destructor wipes.
+  EncodableValue(const EncodableValue&) = default;
+  EncodableValue(EncodableValue&&) noexcept = default;
+  EncodableValue& operator=(const EncodableValue& other) {
+    if (this != &other) {
+      WipeOwnStorage();
+      value_ = other.value_;
+    }
+    return *this;
+  }
+  EncodableValue& operator=(EncodableValue&& other) noexcept {
+    if (this != &other) {
+      WipeOwnStorage();
+      value_ = std::move(other.value_);
+    }
+    return *this;
+  }
+  ~EncodableValue() { WipeOwnStorage(); }
 
   size_t index() const { return value_.index(); }
   bool IsNull() const { return value_.index() == 0; }
@@ -90,6 +111,9 @@ class EncodableValue {
   friend bool operator!=(const EncodableValue& a, const EncodableValue& b) { return !(a == b); }
 
  private:
+  // Overwrites this value's own text or bytes; nested values wipe their own.
+  void WipeOwnStorage() noexcept;
+
   EncodableVariant value_;
 };
 
