@@ -37,33 +37,51 @@ size_t ItemSize(int format) {
   }
 }
 
+// Property data as Xlib returns it: the items and the terminating zero it
+// adds. Wiped before XFree on every path, failures included: it may hold
+// the clipboard's text.
+class PropertyItems {
+ public:
+  PropertyItems() = default;
+  PropertyItems(const PropertyItems&) = delete;
+  PropertyItems& operator=(const PropertyItems&) = delete;
+  ~PropertyItems() {
+    if (items_ == nullptr) return;
+    SecureWipe(items_, size_ + 1);
+    XFree(items_);
+  }
+
+  unsigned char** receive() { return &items_; }
+  // Records the size once XGetWindowProperty has said what it returned.
+  void set_size(size_t size) { size_ = size; }
+  const unsigned char* data() const { return items_; }
+
+ private:
+  unsigned char* items_ = nullptr;
+  size_t size_ = 0;
+};
+
 // Reads and deletes the transfer property; appends its items to `*data`.
 // False when there is no such property.
 bool TakeProperty(Connection& connection, SelectionData* data, unsigned long* item_count) {
   Atom type = None;
   int format = 0;
   unsigned long bytes_after = 0;
-  unsigned char* items = nullptr;
+  *item_count = 0;
+  PropertyItems items;
   int status = XGetWindowProperty(
       connection.display(), connection.window(), connection.atoms().transfer, 0, LONG_MAX / 4, True,
-      AnyPropertyType, &type, &format, item_count, &bytes_after, &items);
-  if (connection.broken()) {
-    if (items != nullptr) XFree(items);
-    RaiseBroken();
-  }
-  if (status != Success || type == None) {
-    if (items != nullptr) XFree(items);
-    return false;
-  }
+      AnyPropertyType, &type, &format, item_count, &bytes_after, items.receive());
   size_t size = *item_count * ItemSize(format);
+  items.set_size(size);
+  if (connection.broken()) RaiseBroken();
+  if (status != Success || type == None) return false;
   // A fresh buffer, so that the one it replaces is wiped rather than left
   // behind by a reallocation.
   Buffer joined(data->bytes.size() + size);
   if (!data->bytes.empty()) std::memcpy(joined.data(), data->bytes.data(), data->bytes.size());
-  if (size != 0) std::memcpy(joined.data() + data->bytes.size(), items, size);
+  if (size != 0) std::memcpy(joined.data() + data->bytes.size(), items.data(), size);
   data->bytes = std::move(joined);
-  SecureWipe(items, size);
-  XFree(items);
   data->type = type;
   data->format = format;
   return true;
