@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <ostream>
 #include <stdexcept>
+#include <utility>
+#include <vector>
 
 #include "platform/fake/fake_device_family.h"
 #include "platform/fake/fake_proxy.h"
@@ -231,8 +233,19 @@ INSTANTIATE_TEST_SUITE_P(
         ProxyFailureCase{"Integer", Url(), std::make_exception_ptr(7), "unknown_error"}),
     [](const ::testing::TestParamInfo<ProxyFailureCase>& info) { return info.param.name; });
 
-// The Linux backend reads the conventional variables.
-class LinuxProxyTest : public ::testing::Test {
+// The Linux backend reads the conventional variables and chooses them by the
+// URL's scheme, as curl documents it: SCHEME_proxy, then all_proxy, lower
+// case before upper case, empty values as unset; no_proxy is the bypass.
+struct SchemeCase {
+  const char* name;
+  const char* url;
+  std::vector<std::pair<const char*, const char*>> variables;
+  const char* proxy;
+  const char* bypass;
+  friend void PrintTo(const SchemeCase& c, std::ostream* out) { *out << c.name; }
+};
+
+class LinuxProxyTest : public ::testing::TestWithParam<SchemeCase> {
  protected:
   void SetUp() override {
     for (const char* name : kNames) unsetenv(name);
@@ -240,29 +253,88 @@ class LinuxProxyTest : public ::testing::Test {
   void TearDown() override { SetUp(); }
 
   static constexpr const char* kNames[] = {"https_proxy", "HTTPS_PROXY", "http_proxy", "HTTP_PROXY",
-                                           "all_proxy",   "ALL_PROXY",   "no_proxy",   "NO_PROXY"};
+                                           "ftp_proxy",   "FTP_PROXY",   "all_proxy",  "ALL_PROXY",
+                                           "no_proxy",    "NO_PROXY"};
 };
 
-TEST_F(LinuxProxyTest, NoVariablesMeanNoProxy) {
-  EXPECT_EQ(AnswerOf(HandleGetSystemProxyConfig, nullptr), ProxyReply("", ""));
+TEST_P(LinuxProxyTest, ChoosesTheVariableOfTheUrlsScheme) {
+  for (const auto& [name, value] : GetParam().variables) setenv(name, value, 1);
+  EncodableValue arguments = MapArgs({{"url", GetParam().url}});
+  EXPECT_EQ(AnswerOf(HandleGetSystemProxyConfig, &arguments),
+            ProxyReply(GetParam().proxy, GetParam().bypass));
 }
 
-TEST_F(LinuxProxyTest, HttpsProxyComesFirstAndLowerCaseBeforeUpper) {
-  setenv("HTTPS_PROXY", "http://upper:1", 1);
-  setenv("https_proxy", "http://lower:2", 1);
-  setenv("http_proxy", "http://plain:3", 1);
-  setenv("NO_PROXY", "localhost,.corp", 1);
-  EXPECT_EQ(AnswerOf(HandleGetSystemProxyConfig, nullptr),
-            ProxyReply("http://lower:2", "localhost,.corp"));
-}
+const std::vector<std::pair<const char*, const char*>> kBothSchemes = {
+    {"http_proxy", "http://plain:3128"}, {"https_proxy", "http://secure:3129"}};
 
-TEST_F(LinuxProxyTest, FallsBackToHttpThenAllProxySkippingEmptyValues) {
-  setenv("https_proxy", "", 1);
-  setenv("ALL_PROXY", "socks5://all:1080", 1);
-  EXPECT_EQ(AnswerOf(HandleGetSystemProxyConfig, nullptr), ProxyReply("socks5://all:1080", ""));
-  setenv("HTTP_PROXY", "http://plain:3128", 1);
-  EXPECT_EQ(AnswerOf(HandleGetSystemProxyConfig, nullptr), ProxyReply("http://plain:3128", ""));
-}
+INSTANTIATE_TEST_SUITE_P(
+    SchemeTable, LinuxProxyTest,
+    ::testing::Values(
+        SchemeCase{"NoVariables", "https://example.com/", {}, "", ""},
+        SchemeCase{"HttpUrlTakesHttpProxy", "http://example.com/", kBothSchemes,
+                   "http://plain:3128", ""},
+        SchemeCase{"HttpsUrlTakesHttpsProxy", "https://example.com/", kBothSchemes,
+                   "http://secure:3129", ""},
+        SchemeCase{"SchemeInUpperCase", "HTTPS://example.com/", kBothSchemes, "http://secure:3129",
+                   ""},
+        SchemeCase{"HttpsUrlIgnoresHttpProxy",
+                   "https://example.com/",
+                   {{"http_proxy", "http://plain:3128"}},
+                   "",
+                   ""},
+        SchemeCase{"HttpUrlIgnoresHttpsProxy",
+                   "http://example.com/",
+                   {{"HTTPS_PROXY", "http://secure:3129"}, {"no_proxy", "localhost"}},
+                   "",
+                   "localhost"},
+        SchemeCase{"LowerCaseBeforeUpperCase",
+                   "https://example.com/",
+                   {{"HTTPS_PROXY", "http://upper:1"}, {"https_proxy", "http://lower:2"}},
+                   "http://lower:2",
+                   ""},
+        SchemeCase{"UpperCaseWhenLowerIsEmpty",
+                   "http://example.com/",
+                   {{"http_proxy", ""}, {"HTTP_PROXY", "http://upper:1"}},
+                   "http://upper:1",
+                   ""},
+        SchemeCase{"AllProxyWhenTheSchemeHasNone",
+                   "https://example.com/",
+                   {{"http_proxy", "http://plain:3128"}, {"ALL_PROXY", "socks5://all:1080"}},
+                   "socks5://all:1080",
+                   ""},
+        SchemeCase{"SchemesProxyBeforeAllProxy",
+                   "http://example.com/",
+                   {{"all_proxy", "socks5://all:1080"}, {"http_proxy", "http://plain:3128"}},
+                   "http://plain:3128",
+                   ""},
+        SchemeCase{"OtherSchemesUseTheirOwnVariable",
+                   "ftp://files.example.com/",
+                   {{"ftp_proxy", "http://ftp-gate:21"}, {"http_proxy", "http://plain:3128"}},
+                   "http://ftp-gate:21",
+                   ""},
+        SchemeCase{"UrlWithoutSchemeTakesAllProxyOnly",
+                   "",
+                   {{"https_proxy", "http://secure:3129"}, {"all_proxy", "socks5://all:1080"}},
+                   "socks5://all:1080",
+                   ""},
+        SchemeCase{"UrlWithoutSchemeAndNoAllProxy",
+                   "example.com:443",
+                   {{"https_proxy", "http://secure:3129"}},
+                   "",
+                   ""},
+        SchemeCase{"NoProxyIsTheBypassBesideAProxy",
+                   "https://example.com/",
+                   {{"https_proxy", "http://secure:3129"}, {"NO_PROXY", "localhost,.corp"}},
+                   "http://secure:3129",
+                   "localhost,.corp"},
+        SchemeCase{"NoProxyInLowerCaseFirst",
+                   "http://example.com/",
+                   {{"http_proxy", "http://plain:3128"},
+                    {"NO_PROXY", "upper.example"},
+                    {"no_proxy", "lower.example"}},
+                   "http://plain:3128",
+                   "lower.example"}),
+    [](const ::testing::TestParamInfo<SchemeCase>& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace quillmar
