@@ -4,6 +4,7 @@
 // shared with the other processes of the same user.
 #pragma once
 
+#include "platform/platform_error.h"
 #include "platform/platform_string.h"
 
 namespace quillmar::platform {
@@ -32,9 +33,29 @@ class PasswordVault {
   // when the entry has gone, other errors as Retrieve.
   virtual void RetrievePassword(PasswordCredential* credential) = 0;
 
-  // Stores the entry; an entry of the same resource and user name is
-  // replaced. Raises a PlatformError when it cannot be stored.
+  // Stores the entry. An entry of the same resource and user name is
+  // replaced in place: at every moment the vault holds the old password or
+  // the new one, never neither, and an Add that fails leaves the old entry as
+  // it was. PasswordVault.Add replaces an existing entry so; the handlers
+  // rely on it and never remove an entry before its successor is stored.
+  // Raises a PlatformError when it cannot be stored.
   virtual void Add(const PasswordCredential& credential) = 0;
+
+  // Stores the entry only where the vault holds none of that resource and
+  // user name, and never replaces one: false, changing nothing, when there
+  // is one. Raises as Add. This default looks and then adds, so a writer of
+  // another process can slip in between; a backend that can store without
+  // that gap overrides it.
+  virtual bool AddIfMissing(const PasswordCredential& credential) {
+    try {
+      Retrieve(credential.resource, credential.user_name);
+      return false;
+    } catch (const PlatformError& error) {
+      if (error.code() != kENotFound) throw;
+    }
+    Add(credential);
+    return true;
+  }
 
   // Removes the entry named by credential's resource and user name. Raises
   // kENotFound when there is none, other errors as Retrieve.

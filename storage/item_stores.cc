@@ -75,7 +75,10 @@ void MigrateLegacyCredential(std::string_view key, std::string_view value) {
     auto& vault = platform::Current<platform::PasswordVault>();
     vault.Open();
     platform::PlatformString user_name = Utf8ToWide(key);
-    vault.Add({kResourceName, user_name, Utf8ToWide(value)});
+    // An entry that appeared since the read (an upsert of another process)
+    // is newer than the legacy value and stays; the credential is then
+    // superseded all the same.
+    vault.AddIfMissing({kResourceName, user_name, Utf8ToWide(value)});
     vault.Retrieve(kResourceName, user_name);
     DeleteLegacyCredential(key);
   } catch (...) {

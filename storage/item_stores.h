@@ -34,8 +34,9 @@ uint32_t WriteLegacyCredential(std::string_view key, std::string_view value);
 // Not-found is mapped to 0.
 uint32_t DeleteLegacyCredential(std::string_view key);
 
-// Moves the item into the vault and deletes the legacy credential once the
-// vault holds it. Never fails: on any failure the credential stays.
+// Moves the item into the vault, where the vault still has no entry for it,
+// and deletes the legacy credential once the vault holds the key. Never
+// fails: on any failure the credential stays.
 void MigrateLegacyCredential(std::string_view key, std::string_view value);
 
 }  // namespace quillmar

@@ -1,7 +1,6 @@
 // "getKeychainItem", "upsertKeychainItem" (also "upsertBiometricSecureItem")
 // and "deleteKeychainItem": synchronous, on the platform thread. From
 // Windows 10 on items live in the vault, before it in the credential manager.
-#include <optional>
 #include <string>
 
 #include "common/arguments.h"
@@ -73,41 +72,13 @@ EncodableValue ReadFromLegacyStore(const std::string& key) {
   return FoundReply(legacy.text ? TextValue(*legacy.text) : EncodableValue());
 }
 
-// Takes the existing entry out of the vault, keeping it so that it can be put
-// back. An entry whose password cannot be read is left in place (the write
-// then replaces it). Swallows every failure.
-std::optional<platform::PasswordCredential> TakeExistingEntry(
-    platform::PasswordVault& vault, const platform::PlatformString& user_name) {
-  try {
-    platform::PasswordCredential existing = vault.Retrieve(kResourceName, user_name);
-    vault.RetrievePassword(&existing);
-    vault.Remove(existing);
-    return existing;
-  } catch (...) {
-    return std::nullopt;
-  }
-}
-
-void PutBack(platform::PasswordVault& vault, const platform::PasswordCredential& previous) {
-  try {
-    vault.Add(previous);
-  } catch (...) {
-    // The write's own failure is the one reported.
-  }
-}
-
+// The vault replaces an entry of the same name in place, so the previous
+// value stays until the new one is stored and survives a failed write.
 EncodableValue WriteToVault(const std::string& key, const std::string& value) {
   try {
     auto& vault = platform::Current<platform::PasswordVault>();
     vault.Open();
-    platform::PlatformString user_name = Utf8ToWide(key);
-    std::optional<platform::PasswordCredential> previous = TakeExistingEntry(vault, user_name);
-    try {
-      vault.Add({kResourceName, user_name, Utf8ToWide(value)});
-    } catch (...) {
-      if (previous) PutBack(vault, *previous);
-      throw;
-    }
+    vault.Add({kResourceName, Utf8ToWide(key), Utf8ToWide(value)});
     return UpsertReply(EncodableValue());
   } catch (const platform::PlatformError& error) {
     return UpsertReply(EncodableValue(PlatformErrorMessage(error)));
@@ -163,8 +134,10 @@ void HandleDeleteKeychainItem(const EncodableValue* arguments,
   // Outside the guard: a vault that cannot be created fails the call.
   auto& vault = platform::Current<platform::PasswordVault>();
   vault.Open();
-  result->Success(RemoveFromVault(vault, key));
+  // The legacy copy goes first: left behind by a process that dies before
+  // the end, it would be moved back in by the next read as a live value.
   DeleteLegacyCredential(key);
+  result->Success(RemoveFromVault(vault, key));
 }
 
 }  // namespace quillmar

@@ -7,6 +7,11 @@ void FakeCredentialManager::FailNext(Op op, uint32_t status) {
   failures_[op].push_back(status);
 }
 
+void FakeCredentialManager::RunBeforeNext(Op op, std::function<void()> action) {
+  std::lock_guard lock(mutex_);
+  actions_[op].push_back(std::move(action));
+}
+
 int FakeCredentialManager::calls(Op op) const {
   std::lock_guard lock(mutex_);
   auto entry = calls_.find(op);
@@ -33,6 +38,7 @@ std::vector<std::u16string> FakeCredentialManager::target_names() const {
 }
 
 uint32_t FakeCredentialManager::Read(const PlatformString& target_name, Buffer* blob) {
+  RunAction(Op::kRead);
   std::lock_guard lock(mutex_);
   if (uint32_t status = Enter(Op::kRead)) return status;
   auto entry = credentials_.find(std::u16string(target_name.view()));
@@ -42,6 +48,7 @@ uint32_t FakeCredentialManager::Read(const PlatformString& target_name, Buffer* 
 }
 
 uint32_t FakeCredentialManager::Write(const PlatformString& target_name, const Buffer& blob) {
+  RunAction(Op::kWrite);
   std::lock_guard lock(mutex_);
   if (uint32_t status = Enter(Op::kWrite)) return status;
   credentials_[std::u16string(target_name.view())] = blob;
@@ -49,10 +56,23 @@ uint32_t FakeCredentialManager::Write(const PlatformString& target_name, const B
 }
 
 uint32_t FakeCredentialManager::Delete(const PlatformString& target_name) {
+  RunAction(Op::kDelete);
   std::lock_guard lock(mutex_);
   if (uint32_t status = Enter(Op::kDelete)) return status;
   return credentials_.erase(std::u16string(target_name.view())) == 0 ? kErrorNotFound
                                                                      : kErrorSuccess;
+}
+
+void FakeCredentialManager::RunAction(Op op) {
+  std::function<void()> action;
+  {
+    std::lock_guard lock(mutex_);
+    auto& queued = actions_[op];
+    if (queued.empty()) return;
+    action = std::move(queued.front());
+    queued.pop_front();
+  }
+  action();
 }
 
 uint32_t FakeCredentialManager::Enter(Op op) {

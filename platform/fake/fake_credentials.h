@@ -1,9 +1,11 @@
 // An in-memory credential manager. Each FailNext queues one Win32 status for
-// the next call of that operation. Any thread may call it; one mutex guards
-// the state.
+// the next call of that operation; each RunBeforeNext an action that the next
+// call of that operation runs first, outside the mutex (see FakeVault). Any
+// thread may call it; one mutex guards the state.
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -19,6 +21,7 @@ class FakeCredentialManager : public CredentialManager {
   enum class Op { kRead, kWrite, kDelete };
 
   void FailNext(Op op, uint32_t status);
+  void RunBeforeNext(Op op, std::function<void()> action);
   int calls(Op op) const;
 
   void Put(const PlatformString& target_name, const Buffer& blob);
@@ -30,12 +33,15 @@ class FakeCredentialManager : public CredentialManager {
   uint32_t Delete(const PlatformString& target_name) override;
 
  private:
+  // Runs the action queued for `op`, if any. Does not hold mutex_.
+  void RunAction(Op op);
   // Counts the call and takes its queued status (0 when none). Holds mutex_.
   uint32_t Enter(Op op);
 
   mutable std::mutex mutex_;
   std::map<std::u16string, Buffer> credentials_;
   std::map<Op, std::deque<uint32_t>> failures_;
+  std::map<Op, std::deque<std::function<void()>>> actions_;
   std::map<Op, int> calls_;
 };
 

@@ -7,6 +7,11 @@ void FakeVault::FailNext(Op op, PlatformError error) {
   failures_[op].push_back(std::move(error));
 }
 
+void FakeVault::RunBeforeNext(Op op, std::function<void()> action) {
+  std::lock_guard lock(mutex_);
+  actions_[op].push_back(std::move(action));
+}
+
 int FakeVault::calls(Op op) const {
   std::lock_guard lock(mutex_);
   auto entry = calls_.find(op);
@@ -33,12 +38,14 @@ size_t FakeVault::size() const {
 }
 
 void FakeVault::Open() {
+  RunAction(Op::kOpen);
   std::lock_guard lock(mutex_);
   Enter(Op::kOpen);
 }
 
 PasswordCredential FakeVault::Retrieve(const PlatformString& resource,
                                        const PlatformString& user_name) {
+  RunAction(Op::kRetrieve);
   std::lock_guard lock(mutex_);
   Enter(Op::kRetrieve);
   if (entries_.count(NameOf(resource, user_name)) == 0) throw PlatformError(kENotFound);
@@ -46,6 +53,7 @@ PasswordCredential FakeVault::Retrieve(const PlatformString& resource,
 }
 
 void FakeVault::RetrievePassword(PasswordCredential* credential) {
+  RunAction(Op::kRetrievePassword);
   std::lock_guard lock(mutex_);
   Enter(Op::kRetrievePassword);
   auto entry = entries_.find(NameOf(credential->resource, credential->user_name));
@@ -54,12 +62,22 @@ void FakeVault::RetrievePassword(PasswordCredential* credential) {
 }
 
 void FakeVault::Add(const PasswordCredential& credential) {
+  RunAction(Op::kAdd);
   std::lock_guard lock(mutex_);
   Enter(Op::kAdd);
   entries_[NameOf(credential.resource, credential.user_name)] = credential.password;
 }
 
+bool FakeVault::AddIfMissing(const PasswordCredential& credential) {
+  RunAction(Op::kAddIfMissing);
+  std::lock_guard lock(mutex_);
+  Enter(Op::kAddIfMissing);
+  return entries_.emplace(NameOf(credential.resource, credential.user_name), credential.password)
+      .second;
+}
+
 void FakeVault::Remove(const PasswordCredential& credential) {
+  RunAction(Op::kRemove);
   std::lock_guard lock(mutex_);
   Enter(Op::kRemove);
   if (entries_.erase(NameOf(credential.resource, credential.user_name)) == 0) {
@@ -69,6 +87,18 @@ void FakeVault::Remove(const PasswordCredential& credential) {
 
 FakeVault::Name FakeVault::NameOf(const PlatformString& resource, const PlatformString& user_name) {
   return {std::u16string(resource.view()), std::u16string(user_name.view())};
+}
+
+void FakeVault::RunAction(Op op) {
+  std::function<void()> action;
+  {
+    std::lock_guard lock(mutex_);
+    auto& queued = actions_[op];
+    if (queued.empty()) return;
+    action = std::move(queued.front());
+    queued.pop_front();
+  }
+  action();
 }
 
 void FakeVault::Enter(Op op) {

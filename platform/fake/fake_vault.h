@@ -1,8 +1,13 @@
 // An in-memory password vault. Each FailNext queues one failure for the next
-// call of that operation. Any thread may call it; one mutex guards the state.
+// call of that operation; each RunBeforeNext queues an action that the next
+// call of that operation runs before anything else, outside the mutex (to
+// write as another process meanwhile, or to throw and so stop the caller
+// there as if its process had died). Any thread may call it; one mutex
+// guards the state.
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -16,9 +21,10 @@ namespace quillmar::platform::fake {
 
 class FakeVault : public PasswordVault {
  public:
-  enum class Op { kOpen, kRetrieve, kRetrievePassword, kAdd, kRemove };
+  enum class Op { kOpen, kRetrieve, kRetrievePassword, kAdd, kAddIfMissing, kRemove };
 
   void FailNext(Op op, PlatformError error);
+  void RunBeforeNext(Op op, std::function<void()> action);
   // How often `op` has been called, failed calls included.
   int calls(Op op) const;
 
@@ -33,17 +39,22 @@ class FakeVault : public PasswordVault {
                               const PlatformString& user_name) override;
   void RetrievePassword(PasswordCredential* credential) override;
   void Add(const PasswordCredential& credential) override;
+  // Looks and stores in one step, under the one mutex.
+  bool AddIfMissing(const PasswordCredential& credential) override;
   void Remove(const PasswordCredential& credential) override;
 
  private:
   using Name = std::pair<std::u16string, std::u16string>;
   static Name NameOf(const PlatformString& resource, const PlatformString& user_name);
+  // Runs the action queued for `op`, if any. Does not hold mutex_.
+  void RunAction(Op op);
   // Counts the call and raises its queued failure, if any. Holds mutex_.
   void Enter(Op op);
 
   mutable std::mutex mutex_;
   std::map<Name, PlatformString> entries_;
   std::map<Op, std::deque<PlatformError>> failures_;
+  std::map<Op, std::deque<std::function<void()>>> actions_;
   std::map<Op, int> calls_;
 };
 

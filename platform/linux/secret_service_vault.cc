@@ -1,6 +1,14 @@
 // The password vault on the Secret Service: one item per entry, of a schema
 // whose attributes are the resource and the user name, holding the password
 // as UTF-8 text.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <mutex>
+#include <string>
+
 #include "platform/linux/secret_service_client.h"
 #include "platform/platform_error.h"
 #include "platform/service_registry.h"
@@ -8,6 +16,45 @@
 
 namespace quillmar::platform {
 namespace {
+
+// The vault writes of all of this user's processes take turns, so that the
+// look and the store of AddIfMissing are one step for every writer of this
+// library: threads through a mutex, processes through an advisory lock on a
+// file in the user's runtime directory, which the system releases when its
+// holder dies. Where that file cannot be opened, processes do not take turns.
+class WriteTurn {
+ public:
+  WriteTurn() : hold_(Mutex()) {
+    int fd = LockFile();
+    if (fd < 0) return;
+    while (flock(fd, LOCK_EX) != 0) {
+      if (errno != EINTR) return;
+    }
+    fd_ = fd;
+  }
+  ~WriteTurn() {
+    if (fd_ >= 0) flock(fd_, LOCK_UN);
+  }
+  WriteTurn(const WriteTurn&) = delete;
+  WriteTurn& operator=(const WriteTurn&) = delete;
+
+ private:
+  static std::mutex& Mutex() {
+    static std::mutex mutex;
+    return mutex;
+  }
+  // Opened once; called with the mutex held.
+  static int LockFile() {
+    static const int fd = [] {
+      std::string path = std::string(g_get_user_runtime_dir()) + "/quillmar-vault.lock";
+      return open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    }();
+    return fd;
+  }
+
+  std::lock_guard<std::mutex> hold_;
+  int fd_ = -1;
+};
 
 const SecretSchema& VaultSchema() {
   static const SecretSchema schema =
@@ -42,11 +89,20 @@ class SecretServiceVault : public PasswordVault {
     credential->password = secret_service::SecretText(*secret);
   }
 
+  // The service replaces the item of equal attributes in place.
   void Add(const PasswordCredential& credential) override {
-    std::string label = secret_service::AttributeText(credential.resource) + ": " +
-                        secret_service::AttributeText(credential.user_name);
-    secret_service::Store(VaultSchema(), EntryName(credential.resource, credential.user_name),
-                          label, secret_service::SecretBytes(credential.password), "text/plain");
+    WriteTurn turn;
+    Store(credential);
+  }
+
+  bool AddIfMissing(const PasswordCredential& credential) override {
+    WriteTurn turn;
+    if (secret_service::Contains(VaultSchema(),
+                                 EntryName(credential.resource, credential.user_name))) {
+      return false;
+    }
+    Store(credential);
+    return true;
   }
 
   void Remove(const PasswordCredential& credential) override {
@@ -54,6 +110,14 @@ class SecretServiceVault : public PasswordVault {
                                EntryName(credential.resource, credential.user_name))) {
       throw PlatformError(kENotFound);
     }
+  }
+
+ private:
+  static void Store(const PasswordCredential& credential) {
+    std::string label = secret_service::AttributeText(credential.resource) + ": " +
+                        secret_service::AttributeText(credential.user_name);
+    secret_service::Store(VaultSchema(), EntryName(credential.resource, credential.user_name),
+                          label, secret_service::SecretBytes(credential.password), "text/plain");
   }
 };
 

@@ -15,7 +15,7 @@
 #include "platform/service_registry.h"
 #include "services/clipboard_expiry.h"
 #include "services/handlers.h"
-#include "tests/services_integration/child_process.h"
+#include "tests/support/child_process.h"
 #include "tests/support/recording_result.h"
 
 namespace quillmar {

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <ostream>
 #include <string>
+#include <variant>
 
 #include "common/text.h"
 #include "platform/platform_error.h"
@@ -29,6 +32,8 @@ std::string StepName(const ::testing::TestParamInfo<Vault>& info) {
       return "RetrievePassword";
     case Vault::kAdd:
       return "Add";
+    case Vault::kAddIfMissing:
+      return "AddIfMissing";
     case Vault::kRemove:
       return "Remove";
   }
@@ -65,7 +70,7 @@ TEST_F(ModernStoreTest, GetMovesALegacyItemIntoTheVault) {
 
 TEST_F(ModernStoreTest, GetKeepsTheLegacyItemWhenTheVaultRefusesIt) {
   PutLegacy("k", "old secret");
-  vault_.FailNext(Vault::kAdd, PlatformError(platform::kEAccessDenied));
+  vault_.FailNext(Vault::kAddIfMissing, PlatformError(platform::kEAccessDenied));
 
   ExpectSuccess(Call(HandleGetKeychainItem, Args("k")), GetReply({}, true, "old secret"));
 
@@ -120,14 +125,126 @@ TEST_F(ModernStoreTest, UpsertTwiceLeavesOneEntryWithTheSecondValue) {
   EXPECT_EQ(VaultValue("k"), "second");
 }
 
-TEST_F(ModernStoreTest, UpsertWhoseWriteFailsKeepsThePreviousValue) {
+// However often the write fails (a failure that breaks the connection breaks
+// any put-back too), the previous value stays.
+class UpsertWriteFailureTest : public StoreTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(UpsertWriteFailureTest, KeepsThePreviousValue) {
   PutVault("k", "previous");
-  vault_.FailNext(Vault::kAdd, ErrorWithMessage(platform::kEFail, u"The vault is full."));
+  for (int i = 0; i < GetParam(); ++i) {
+    vault_.FailNext(Vault::kAdd, ErrorWithMessage(platform::kEFail, u"The vault is full."));
+  }
 
   ExpectSuccess(Call(HandleUpsertKeychainItem, Args("k", "new")),
                 UpsertReply("The vault is full."));
 
   EXPECT_EQ(VaultValue("k"), "previous");
+  ExpectSuccess(Call(HandleGetKeychainItem, Args("k")), GetReply({}, true, "previous"));
+}
+
+INSTANTIATE_TEST_SUITE_P(FailuresInARow, UpsertWriteFailureTest, ::testing::Values(1, 2),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                           return info.param == 1 ? "WriteFails" : "WriteAndItsPutBackFail";
+                         });
+
+// Thrown by a store call to stop a handler there, as if its process died.
+struct ProcessDied {};
+
+// A store call at which a handler's process dies.
+struct DeathPoint {
+  const char* name;
+  std::variant<Vault, Credentials> call;
+  friend void PrintTo(const DeathPoint& point, std::ostream* out) { *out << point.name; }
+};
+
+std::string DeathPointName(const ::testing::TestParamInfo<DeathPoint>& info) {
+  return info.param.name;
+}
+
+class ProcessDeathTest : public StoreTest, public ::testing::WithParamInterface<DeathPoint> {
+ protected:
+  // Runs the handler until it ends or its process dies at the first call of
+  // the death point; a dead process makes no further call, so every store
+  // call after it throws too (also from the handler's own clean-up). True
+  // when it died.
+  bool RunUntilDeath(MethodHandler handler, const EncodableValue& arguments) {
+    auto dead = std::make_shared<bool>(false);
+    auto die = [dead] {
+      *dead = true;
+      throw ProcessDied();
+    };
+    auto check = [dead] {
+      if (*dead) throw ProcessDied();
+    };
+    constexpr int kCallsChecked = 8;
+    for (Vault op : {Vault::kOpen, Vault::kRetrieve, Vault::kRetrievePassword, Vault::kAdd,
+                     Vault::kAddIfMissing, Vault::kRemove}) {
+      if (GetParam().call == decltype(GetParam().call)(op)) vault_.RunBeforeNext(op, die);
+      for (int i = 0; i < kCallsChecked; ++i) vault_.RunBeforeNext(op, check);
+    }
+    for (Credentials op : {Credentials::kRead, Credentials::kWrite, Credentials::kDelete}) {
+      if (GetParam().call == decltype(GetParam().call)(op)) credentials_.RunBeforeNext(op, die);
+      for (int i = 0; i < kCallsChecked; ++i) credentials_.RunBeforeNext(op, check);
+    }
+    auto [log, result] = testing::MakeRecordingResult();
+    bool died = false;
+    try {
+      handler(&arguments, std::move(result));
+    } catch (const ProcessDied&) {
+      died = true;
+    }
+    *dead = false;  // the next process lives
+    return died;
+  }
+};
+
+using UpsertDeathTest = ProcessDeathTest;
+
+// Dying anywhere in a replacing upsert leaves the old value or the new one.
+TEST_P(UpsertDeathTest, LeavesTheOldOrTheNewValue) {
+  PutVault("k", "old");
+  bool died = RunUntilDeath(HandleUpsertKeychainItem, Args("k", "new"));
+  EXPECT_EQ(VaultValue("k"), died ? "old" : "new");
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryVaultCall, UpsertDeathTest,
+                         ::testing::Values(DeathPoint{"Open", Vault::kOpen},
+                                           DeathPoint{"Retrieve", Vault::kRetrieve},
+                                           DeathPoint{"RetrievePassword", Vault::kRetrievePassword},
+                                           DeathPoint{"Remove", Vault::kRemove},
+                                           DeathPoint{"Add", Vault::kAdd}),
+                         DeathPointName);
+
+using DeleteDeathTest = ProcessDeathTest;
+
+// Dying anywhere in a delete leaves the value or nothing; never the legacy
+// copy alone, which the next read would move back in.
+TEST_P(DeleteDeathTest, NeverBringsTheLegacyCopyBack) {
+  PutVault("k", "current");
+  PutLegacy("k", "legacy");
+  bool died = RunUntilDeath(HandleDeleteKeychainItem, Args("k"));
+  EXPECT_TRUE(died);
+  RecordedAnswer read = Call(HandleGetKeychainItem, Args("k"));
+  EXPECT_TRUE(read.value == GetReply({}, true, "current") || read.value == GetReply({}, true, {}))
+      << Show(read.value);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryStoreCall, DeleteDeathTest,
+                         ::testing::Values(DeathPoint{"VaultRetrieve", Vault::kRetrieve},
+                                           DeathPoint{"VaultRemove", Vault::kRemove},
+                                           DeathPoint{"LegacyDelete", Credentials::kDelete}),
+                         DeathPointName);
+
+TEST_F(ModernStoreTest, MoveKeepsAnEntryAnotherProcessWroteMeanwhile) {
+  PutLegacy("k", "legacy");
+  // Another process's upsert lands after this read found the vault empty.
+  credentials_.RunBeforeNext(Credentials::kRead, [this] { PutVault("k", "acknowledged"); });
+
+  ExpectSuccess(Call(HandleGetKeychainItem, Args("k")), GetReply({}, true, "legacy"));
+
+  EXPECT_EQ(VaultValue("k"), "acknowledged");
+  EXPECT_EQ(LegacyBlob("k"), std::nullopt);
+  ExpectSuccess(Call(HandleGetKeychainItem, Args("k")), GetReply({}, true, "acknowledged"));
 }
 
 TEST_F(ModernStoreTest, UpsertWhoseWriteFailsLeavesANewKeyUnstored) {

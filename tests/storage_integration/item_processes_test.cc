@@ -4,19 +4,28 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <random>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "common/registration_state.h"
 #include "common/text.h"
 #include "platform/legacy_credentials.h"
 #include "platform/service_registry.h"
 #include "platform/vault.h"
+#include "tests/support/child_process.h"
 
 namespace quillmar {
 namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::seconds;
+using testing::ChildProcess;
 
 // The command's standard output, its last line break removed.
 std::string Output(const std::string& command) {
@@ -89,6 +98,11 @@ class ItemProcessesTest : public ::testing::Test {
   uint32_t LegacyStatus(const std::string& key) {
     platform::Buffer blob;
     return Legacy().Read(Utf8ToWide("Quillmar:" + key), &blob);
+  }
+  // Plants a vault entry directly, as an earlier run of the library left it.
+  void PutVault(const std::string& key, const std::string& value) {
+    platform::DefaultService<platform::PasswordVault>().Add(
+        {kResourceName, Utf8ToWide(key), Utf8ToWide(value)});
   }
   std::optional<std::string> VaultValue(const std::string& key) {
     auto& vault = platform::DefaultService<platform::PasswordVault>();
@@ -170,6 +184,106 @@ TEST_F(ItemProcessesTest, BiometricReadsReportThatLinuxHasNoVerifier) {
             R"({"success": {"error": null, "itemValue": null, "status": "ok"}})");
   EXPECT_EQ(Host("getBiometryAvailability"), R"({"success": "not_available"})");
   EXPECT_EQ(Host("deleteKeychainItem", KeyArgs(key)), kDeleted);
+}
+
+// One process of the command-line host calling `method`, left running.
+std::unique_ptr<ChildProcess> StartHost(const std::string& method, const std::string& arguments) {
+  return std::make_unique<ChildProcess>(
+      std::vector<std::string>{QUILLMAR_HOST_BINARY, "call", method, arguments}, "");
+}
+
+// A source of kill moments, its seed in the test's output.
+std::mt19937 SeededRandom() {
+  unsigned seed = std::random_device()();
+  std::printf("random seed %u\n", seed);
+  return std::mt19937(seed);
+}
+
+// How long a host process that makes `method`'s call takes from start to exit.
+milliseconds HostLifetime(const std::string& method, const std::string& arguments) {
+  auto start = std::chrono::steady_clock::now();
+  std::unique_ptr<ChildProcess> host = StartHost(method, arguments);
+  EXPECT_TRUE(host->WaitForExit(seconds(30)));
+  return std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - start);
+}
+
+// Many runs with a kill at a random moment of the process's life each; a few
+// seconds in all (more under the sanitizers, whose processes live longer).
+constexpr int kKilledRuns = 40;
+
+TEST_F(ItemProcessesTest, UpsertKilledAnywhereLeavesTheOldOrTheNewValue) {
+  std::string key = Key("killed-upsert");
+  PutVault(key, "value 0");
+  milliseconds lifetime = HostLifetime("upsertKeychainItem", ItemArgs(key, "value 1"));
+  std::string current = "value 1";
+  ASSERT_EQ(VaultValue(key), current);
+  std::mt19937 random = SeededRandom();
+  std::uniform_int_distribution<int> moment(0, static_cast<int>(lifetime.count() * 6 / 5));
+
+  for (int run = 2; run < kKilledRuns + 2; ++run) {
+    std::string next = "value " + std::to_string(run);
+    std::unique_ptr<ChildProcess> upsert = StartHost("upsertKeychainItem", ItemArgs(key, next));
+    std::this_thread::sleep_for(milliseconds(moment(random)));
+    upsert->Kill();
+    std::optional<std::string> stored = VaultValue(key);
+    ASSERT_TRUE(stored == current || stored == next)
+        << "run " << run << ": " << stored.value_or("no value") << " after replacing " << current;
+    current = *stored;
+  }
+  EXPECT_EQ(Host("deleteKeychainItem", KeyArgs(key)), kDeleted);
+}
+
+TEST_F(ItemProcessesTest, DeleteKilledAnywhereNeverBringsTheLegacyCopyBack) {
+  std::string key = Key("killed-delete");
+  PutVault(key, "current");
+  PutLegacy(key, "legacy");
+  milliseconds lifetime = HostLifetime("deleteKeychainItem", KeyArgs(key));
+  std::mt19937 random = SeededRandom();
+  std::uniform_int_distribution<int> moment(0, static_cast<int>(lifetime.count() * 6 / 5));
+
+  for (int run = 0; run < kKilledRuns / 2; ++run) {
+    PutVault(key, "current");
+    PutLegacy(key, "legacy");
+    std::unique_ptr<ChildProcess> remove = StartHost("deleteKeychainItem", KeyArgs(key));
+    std::this_thread::sleep_for(milliseconds(moment(random)));
+    remove->Kill();
+    // A legacy copy without a vault entry is what the next read moves in.
+    bool legacy_alone = !VaultValue(key) && LegacyStatus(key) == platform::kErrorSuccess;
+    ASSERT_FALSE(legacy_alone) << "run " << run;
+  }
+  EXPECT_EQ(Host("deleteKeychainItem", KeyArgs(key)), kDeleted);
+}
+
+// A read that moves a legacy copy while another process upserts the key:
+// the acknowledged upsert stays, whether the vault held the key before or not.
+TEST_F(ItemProcessesTest, ReaderMovingALegacyCopyNeverUndoesAnAcknowledgedUpsert) {
+  milliseconds lifetime = HostLifetime("getKeychainItem", KeyArgs(Key("absent")));
+  std::mt19937 random = SeededRandom();
+  std::uniform_int_distribution<int> head_start(0, static_cast<int>(lifetime.count() / 2));
+
+  for (int run = 0; run < 16; ++run) {
+    std::string key = Key("race-" + std::to_string(run));
+    bool in_vault = run % 2 == 0;
+    if (in_vault) PutVault(key, "before");
+    PutLegacy(key, "legacy");
+    std::unique_ptr<ChildProcess> first, second;
+    bool reader_first = random() % 2 == 0;
+    auto start = [&](bool reader) {
+      return reader ? StartHost("getKeychainItem", KeyArgs(key))
+                    : StartHost("upsertKeychainItem", ItemArgs(key, "acknowledged"));
+    };
+    first = start(reader_first);
+    std::this_thread::sleep_for(milliseconds(head_start(random)));
+    second = start(!reader_first);
+    std::string read = (reader_first ? first : second)->ReadLine(seconds(30));
+    std::string written = (reader_first ? second : first)->ReadLine(seconds(30));
+
+    EXPECT_EQ(written, kStored) << "run " << run;
+    EXPECT_TRUE(read == Found(in_vault ? "before" : "legacy") || read == Found("acknowledged"))
+        << "run " << run << ": " << read;
+    EXPECT_EQ(VaultValue(key), "acknowledged") << "run " << run;
+    EXPECT_EQ(Host("deleteKeychainItem", KeyArgs(key)), kDeleted);
+  }
 }
 
 // These two start their own conditions, so they need no session of the caller.

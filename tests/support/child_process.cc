@@ -1,4 +1,4 @@
-#include "tests/services_integration/child_process.h"
+#include "tests/support/child_process.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -194,6 +194,13 @@ void ChildProcess::Stop() {
     waitpid(pid_, nullptr, 0);
     exited_ = true;
   }
+}
+
+void ChildProcess::Kill() {
+  if (pid_ < 0 || exited_) return;
+  kill(pid_, SIGKILL);
+  waitpid(pid_, nullptr, 0);
+  exited_ = true;
 }
 
 }  // namespace quillmar::testing

@@ -38,6 +38,8 @@ class ChildProcess {
   // Waits up to `timeout` for it to exit by itself; true when it did.
   bool WaitForExit(std::chrono::milliseconds timeout);
   void Stop();
+  // Ends it at once with SIGKILL, wherever it is, and waits for it.
+  void Kill();
 
  private:
   pid_t pid_ = -1;
