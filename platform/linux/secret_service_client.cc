@@ -2,7 +2,9 @@
 
 #include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <string_view>
+#include <utility>
 
 #include "base/utf.h"
 #include "platform/platform_error.h"
@@ -13,14 +15,55 @@ namespace {
 constexpr HResult kNoLogonSession = HResultFromWin32(1312);  // ERROR_NO_SUCH_LOGON_SESSION
 constexpr HResult kRpcUnavailable = HResultFromWin32(1722);  // RPC_S_SERVER_UNAVAILABLE
 
+// D-Bus carries at most 128 MiB in one message, and the bus closes the
+// connection of a sender that exceeds it. GLib keeps handing out its shared
+// connection once closed, so the service could not be reached again in this
+// process. Room is left for the rest of the message and the session's padding.
+constexpr size_t kLargestSecret = (size_t{128} << 20) - (size_t{64} << 10);
+
 PlatformError MakeError(HResult code, const std::string& text) {
   return PlatformError(code, PlatformString::FromUtf8(text));
 }
 
-// Raises the failure reported in `error` (which it frees).
+// A failure that shows the connection to the service stale: the service
+// restarted or left the bus (its old name and objects are gone), or the bus
+// closed the connection.
+class ConnectionLost : public PlatformError {
+ public:
+  explicit ConnectionLost(PlatformError error) : PlatformError(std::move(error)) {}
+};
+
+bool IsConnectionFailure(const GError* error) {
+  if (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CLOSED)) return true;
+  if (error->domain == G_DBUS_ERROR) {
+    switch (error->code) {
+      case G_DBUS_ERROR_SERVICE_UNKNOWN:    // the service's old name, after a restart
+      case G_DBUS_ERROR_NAME_HAS_NO_OWNER:  // no service on the bus
+      case G_DBUS_ERROR_NO_SERVER:
+      case G_DBUS_ERROR_DISCONNECTED:
+      case G_DBUS_ERROR_UNKNOWN_OBJECT:  // objects of the service before it restarted
+      case G_DBUS_ERROR_UNKNOWN_METHOD:
+        return true;
+      default:
+        break;
+    }
+  }
+  gchar* remote = g_dbus_error_get_remote_error(error);
+  bool no_session =
+      remote != nullptr && std::string_view(remote) == "org.freedesktop.Secret.Error.NoSession";
+  g_free(remote);
+  return no_session;
+}
+
+// Raises the failure reported in `error` (which it frees); ConnectionLost
+// when it shows the connection gone.
 [[noreturn]] void RaiseFailure(HResult code, const std::string& what, GError* error) {
-  std::string text = what + ": " + (error != nullptr ? error->message : "no reason given");
-  if (error != nullptr) g_error_free(error);
+  if (error == nullptr) throw MakeError(code, what + ": no reason given");
+  g_dbus_error_strip_remote_error(error);
+  bool lost = IsConnectionFailure(error);
+  std::string text = what + ": " + error->message;
+  g_error_free(error);
+  if (lost) throw ConnectionLost(MakeError(kRpcUnavailable, text));
   throw MakeError(code, text);
 }
 
@@ -59,13 +102,62 @@ ServicePtr Connect() {
     RaiseFailure(kNoLogonSession,
                  "No D-Bus session bus is reachable, so the Secret Service cannot be used", error);
   }
+  // A library must not end its process when the bus goes away.
+  g_dbus_connection_set_exit_on_close(bus, FALSE);
   g_object_unref(bus);
-  SecretService* service = secret_service_get_sync(SECRET_SERVICE_OPEN_SESSION, nullptr, &error);
+  SecretService* service = secret_service_open_sync(SECRET_TYPE_SERVICE, nullptr,
+                                                    SECRET_SERVICE_OPEN_SESSION, nullptr, &error);
   if (service == nullptr) {
     RaiseFailure(kRpcUnavailable, "The Secret Service is not available on the D-Bus session bus",
                  error);
   }
   return ServicePtr(service);
+}
+
+// The process's connection to the service, made on first use and dropped
+// when it turns out lost, so that the next call reaches a restarted or
+// replaced service.
+class ServiceConnection {
+ public:
+  ServicePtr Get() {
+    std::lock_guard lock(mutex_);
+    if (service_ == nullptr) service_ = Connect();
+    return ServicePtr(static_cast<SecretService*>(g_object_ref(service_.get())));
+  }
+
+  // Drops `stale` unless another thread has already replaced it.
+  void Drop(SecretService* stale) {
+    ServicePtr dropped;
+    std::lock_guard lock(mutex_);
+    if (service_.get() == stale) dropped = std::move(service_);
+  }
+
+ private:
+  std::mutex mutex_;
+  ServicePtr service_;
+};
+
+ServiceConnection& TheConnection() {
+  // Never destroyed: releasing it at exit could run after GLib's own teardown.
+  static ServiceConnection* connection = new ServiceConnection;
+  return *connection;
+}
+
+// Runs `operation` on the process's connection; when that connection turns
+// out lost, drops it and runs the operation once more on a new one, which
+// reports its own failure. Every operation may be repeated: looking, storing
+// in place and deleting give the same result twice.
+template <class Operation>
+auto WithService(Operation operation) -> decltype(operation(nullptr)) {
+  for (int attempt = 1;; ++attempt) {
+    ServicePtr service = TheConnection().Get();
+    try {
+      return operation(service.get());
+    } catch (const ConnectionLost&) {
+      TheConnection().Drop(service.get());
+      if (attempt == 2) throw;
+    }
+  }
 }
 
 // A hash table of borrowed strings, for the duration of one call.
@@ -106,6 +198,62 @@ std::vector<ItemPtr> Search(SecretService* service, const SecretSchema& schema,
     if (secret_item_get_locked(item.get())) RaiseLocked();
   }
   return items;
+}
+
+std::optional<Buffer> LookupOn(SecretService* service, const SecretSchema& schema,
+                               const Attributes& attributes) {
+  std::vector<ItemPtr> items = Search(service, schema, attributes);
+  if (items.empty()) return std::nullopt;
+  SecretItem* item = items.front().get();
+  GError* error = nullptr;
+  if (!secret_item_load_secret_sync(item, nullptr, &error)) {
+    RaiseFailure(kEFail, "The Secret Service failed to read an item's secret", error);
+  }
+  SecretValue* value = secret_item_get_secret(item);
+  if (value == nullptr) throw MakeError(kEFail, "The Secret Service gave no secret for an item.");
+  gsize length = 0;
+  const gchar* bytes = secret_value_get(value, &length);
+  Buffer secret(reinterpret_cast<const uint8_t*>(bytes), length);
+  secret_value_unref(value);
+  return secret;
+}
+
+void StoreOn(SecretService* service, const SecretSchema& schema, const Attributes& attributes,
+             const std::string& label, const Buffer& secret, const char* content_type) {
+  GError* error = nullptr;
+  CollectionPtr collection(secret_collection_for_alias_sync(
+      service, SECRET_COLLECTION_DEFAULT, SECRET_COLLECTION_NONE, nullptr, &error));
+  if (error != nullptr) {
+    RaiseFailure(kEFail, "The Secret Service failed to find its default collection", error);
+  }
+  if (collection == nullptr) {
+    throw MakeError(kEFail, "The Secret Service has no default collection to store items in.");
+  }
+  if (secret_collection_get_locked(collection.get())) RaiseLocked();
+  if (secret.size() > kLargestSecret) {
+    throw MakeError(kEInvalidArg,
+                    "The value is too large for the Secret Service, which takes at most 128 MiB "
+                    "in one message.");
+  }
+  const gchar* bytes = secret.empty() ? "" : reinterpret_cast<const gchar*>(secret.data());
+  SecretValue* value = secret_value_new(bytes, static_cast<gssize>(secret.size()), content_type);
+  AttributeTable table(attributes);
+  SecretItem* item = secret_item_create_sync(collection.get(), &schema, table.get(), label.c_str(),
+                                             value, SECRET_ITEM_CREATE_REPLACE, nullptr, &error);
+  secret_value_unref(value);
+  if (item == nullptr) RaiseFailure(kEFail, "The Secret Service failed to store an item", error);
+  g_object_unref(item);
+}
+
+bool ClearOn(SecretService* service, const SecretSchema& schema, const Attributes& attributes) {
+  std::vector<ItemPtr> items = Search(service, schema, attributes);
+  for (const ItemPtr& item : items) {
+    GError* error = nullptr;
+    if (!secret_item_delete_sync(item.get(), nullptr, &error)) {
+      RaiseFailure(kEFail, "The Secret Service failed to delete an item", error);
+    }
+  }
+  return !items.empty();
 }
 
 }  // namespace
@@ -151,61 +299,23 @@ PlatformString SecretText(const Buffer& bytes) {
 }
 
 bool Contains(const SecretSchema& schema, const Attributes& attributes) {
-  ServicePtr service = Connect();
-  return !Search(service.get(), schema, attributes).empty();
+  return WithService(
+      [&](SecretService* service) { return !Search(service, schema, attributes).empty(); });
 }
 
 std::optional<Buffer> Lookup(const SecretSchema& schema, const Attributes& attributes) {
-  ServicePtr service = Connect();
-  std::vector<ItemPtr> items = Search(service.get(), schema, attributes);
-  if (items.empty()) return std::nullopt;
-  SecretItem* item = items.front().get();
-  GError* error = nullptr;
-  if (!secret_item_load_secret_sync(item, nullptr, &error)) {
-    RaiseFailure(kEFail, "The Secret Service failed to read an item's secret", error);
-  }
-  SecretValue* value = secret_item_get_secret(item);
-  if (value == nullptr) throw MakeError(kEFail, "The Secret Service gave no secret for an item.");
-  gsize length = 0;
-  const gchar* bytes = secret_value_get(value, &length);
-  Buffer secret(reinterpret_cast<const uint8_t*>(bytes), length);
-  secret_value_unref(value);
-  return secret;
+  return WithService([&](SecretService* service) { return LookupOn(service, schema, attributes); });
 }
 
 void Store(const SecretSchema& schema, const Attributes& attributes, const std::string& label,
            const Buffer& secret, const char* content_type) {
-  ServicePtr service = Connect();
-  GError* error = nullptr;
-  CollectionPtr collection(secret_collection_for_alias_sync(
-      service.get(), SECRET_COLLECTION_DEFAULT, SECRET_COLLECTION_NONE, nullptr, &error));
-  if (error != nullptr) {
-    RaiseFailure(kEFail, "The Secret Service failed to find its default collection", error);
-  }
-  if (collection == nullptr) {
-    throw MakeError(kEFail, "The Secret Service has no default collection to store items in.");
-  }
-  if (secret_collection_get_locked(collection.get())) RaiseLocked();
-  const gchar* bytes = secret.empty() ? "" : reinterpret_cast<const gchar*>(secret.data());
-  SecretValue* value = secret_value_new(bytes, static_cast<gssize>(secret.size()), content_type);
-  AttributeTable table(attributes);
-  SecretItem* item = secret_item_create_sync(collection.get(), &schema, table.get(), label.c_str(),
-                                             value, SECRET_ITEM_CREATE_REPLACE, nullptr, &error);
-  secret_value_unref(value);
-  if (item == nullptr) RaiseFailure(kEFail, "The Secret Service failed to store an item", error);
-  g_object_unref(item);
+  WithService([&](SecretService* service) {
+    StoreOn(service, schema, attributes, label, secret, content_type);
+  });
 }
 
 bool Clear(const SecretSchema& schema, const Attributes& attributes) {
-  ServicePtr service = Connect();
-  std::vector<ItemPtr> items = Search(service.get(), schema, attributes);
-  for (const ItemPtr& item : items) {
-    GError* error = nullptr;
-    if (!secret_item_delete_sync(item.get(), nullptr, &error)) {
-      RaiseFailure(kEFail, "The Secret Service failed to delete an item", error);
-    }
-  }
-  return !items.empty();
+  return WithService([&](SecretService* service) { return ClearOn(service, schema, attributes); });
 }
 
 }  // namespace quillmar::platform::secret_service

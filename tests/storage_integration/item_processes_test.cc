@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -308,6 +309,47 @@ TEST(SecretServiceFailureTest, KeyWithAZeroCharacterIsRefused) {
   EXPECT_EQ(Host("getKeychainItem", KeyArgs("a\\u0000b")),
             R"({"success": {"error": "The parameter is incorrect.", "itemValue": null, )"
             R"("success": false}})");
+}
+
+// A running `serve` across a stop and a restart of the Secret Service, in a
+// session of its own: calls during the outage answer their error replies,
+// calls after it reach the new daemon, and nothing stored before is lost.
+TEST(SecretServiceFailureTest, RestartedServiceIsReachedAgainByARunningHost) {
+  if (Output("command -v gnome-keyring-daemon").empty() ||
+      Output("command -v dbus-run-session").empty()) {
+    GTEST_SKIP() << "gnome-keyring-daemon or dbus-run-session is not installed";
+  }
+  std::string source = QUILLMAR_SOURCE_DIR;
+  std::string output = Output(Quoted(source + "/scripts/env/keyring-session") + " " +
+                              Quoted(source + "/tests/storage_integration/restart_under_serve.sh") +
+                              " " + Quoted(QUILLMAR_HOST_BINARY) + " 2>/dev/null");
+
+  std::vector<std::string> replies;
+  for (size_t start = 0; start < output.size();) {
+    size_t end = std::min(output.find('\n', start), output.size());
+    replies.push_back(output.substr(start, end - start));
+    start = end + 1;
+  }
+  const std::string outage = R"("error": "The Secret Service is not available on the D-Bus )"
+                             R"(session bus: )";
+  auto during_outage = [&](const std::string& reply, const std::string& id,
+                           const std::string& failure) {
+    return reply.rfind(R"({"id": )" + id + R"(, "success": {)" + outage, 0) == 0 &&
+           reply.size() >= failure.size() &&
+           reply.compare(reply.size() - failure.size(), failure.size(), failure) == 0;
+  };
+  ASSERT_EQ(replies.size(), 8u) << output;
+  EXPECT_EQ(replies[0], R"({"id": 1, "success": {"error": null, "status": "ok"}})");
+  EXPECT_TRUE(during_outage(replies[1], "2", R"(", "itemValue": null, "success": false}})"))
+      << replies[1];
+  EXPECT_TRUE(during_outage(replies[2], "3", R"(", "status": "error"}})")) << replies[2];
+  EXPECT_TRUE(during_outage(replies[3], "4", R"(", "success": false}})")) << replies[3];
+  EXPECT_EQ(replies[4],
+            R"({"id": 5, "success": {"error": null, "itemValue": "before", "success": true}})");
+  EXPECT_EQ(replies[5], R"({"id": 6, "success": {"error": null, "status": "ok"}})");
+  EXPECT_EQ(replies[6],
+            R"({"id": 7, "success": {"error": null, "itemValue": "after", "success": true}})");
+  EXPECT_EQ(replies[7], R"({"id": 8, "success": {"error": null, "success": true}})");
 }
 
 TEST(SecretServiceFailureTest, LockedCollectionIsReportedNotBypassed) {
