@@ -75,6 +75,12 @@ FlutterDesktopViewRef FlutterDesktopPluginRegistrarGetView(
   return HostEngine::FromRegistrar(registrar)->view();
 }
 
+#if defined(_WIN32)
+HWND__* FlutterDesktopViewGetHWND(FlutterDesktopViewRef view) {
+  return static_cast<HWND__*>(HostEngine::ViewWindow(view));
+}
+#endif
+
 int64_t FlutterDesktopTextureRegistrarRegisterExternalTexture(
     FlutterDesktopTextureRegistrarRef texture_registrar, const FlutterDesktopTextureInfo*) {
   return HostTextureRegistrar::FromRef(texture_registrar)->Register();

@@ -33,6 +33,16 @@ bool HostEngine::RunSync(const std::function<void()>& task) { return thread_->Ru
 
 bool HostEngine::IsPlatformThread() const { return thread_->IsCurrent(); }
 
+bool HostEngine::CreateViewWindow() {
+#if defined(_WIN32)
+  void* window = thread_->ViewWindow();
+  view_.window.store(window, std::memory_order_release);
+  return window != nullptr;
+#else
+  return false;
+#endif
+}
+
 bool HostEngine::Deliver(std::string channel, std::vector<uint8_t> message, ReplySink on_reply) {
   HostMessenger* messenger = messenger_;
   return thread_->Post([messenger, channel = std::move(channel), message = std::move(message),

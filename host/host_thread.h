@@ -1,10 +1,19 @@
 // The host's platform thread: base's task-queue thread, reference counted.
+// On Windows it is a single-threaded COM apartment running a message loop,
+// as the real embedding's UI thread, and tasks reach it as messages to a
+// message-only window of its own.
 #pragma once
 
 #include <atomic>
 #include <functional>
 
+#if defined(_WIN32)
+#include <deque>
+#include <mutex>
+#include <thread>
+#else
 #include "base/task_queue.h"
+#endif
 
 namespace quillmar::host {
 
@@ -33,12 +42,32 @@ class HostThread {
   // Refuses further posts, runs what is queued, ends the loop and joins it.
   void Stop();
 
+#if defined(_WIN32)
+  // The window handle (HWND) of a top-level window owned by this thread,
+  // made on first request; null when none can be made. Any thread.
+  void* ViewWindow();
+  // Runs what is queued; at the end of a stop, ends the message loop. Only
+  // the loop's window procedure calls it.
+  void RunQueued();
+#endif
+
  private:
   HostThread();
   ~HostThread() = default;
 
   std::atomic<int> references_{2};  // the caller's and the loop's
-  base::TaskThread thread_;         // last: its thread may use the above at once
+#if defined(_WIN32)
+  void Loop();
+
+  std::thread thread_;
+  std::mutex mutex_;  // guards the queue, the stop state and the windows
+  std::deque<std::function<void()>> queue_;
+  bool stopping_ = false;
+  void* task_window_ = nullptr;  // HWND, made and destroyed by the loop
+  void* view_window_ = nullptr;  // HWND, made on the loop's thread on request
+#else
+  base::TaskThread thread_;  // last: its thread may use the above at once
+#endif
 };
 
 }  // namespace quillmar::host

@@ -42,6 +42,10 @@ class PlatformError {
   // An error whose restricted information carries `message` for `code`.
   PlatformError(HResult code, PlatformString message)
       : code_(code), restricted_code_(code), message_(std::move(message)) {}
+  // An error whose restricted information was recorded for another code
+  // (a later failure on the same thread): its text is the system's.
+  PlatformError(HResult code, HResult restricted_code, PlatformString message)
+      : code_(code), restricted_code_(restricted_code), message_(std::move(message)) {}
 
   HResult code() const { return code_; }
   // The code recorded with the restricted information, if there is any.

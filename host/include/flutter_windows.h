@@ -7,7 +7,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#if defined(FLUTTER_DESKTOP_IMPLEMENTATION)
+#if defined(FLUTTER_DESKTOP_IMPLEMENTATION) && !defined(_WIN32)
 #define FLUTTER_EXPORT __attribute__((visibility("default")))
 #else
 #define FLUTTER_EXPORT
@@ -83,6 +83,13 @@ FLUTTER_EXPORT void FlutterDesktopPluginRegistrarSetDestructionHandler(
 
 FLUTTER_EXPORT FlutterDesktopViewRef
 FlutterDesktopPluginRegistrarGetView(FlutterDesktopPluginRegistrarRef registrar);
+
+#if defined(_WIN32)
+// The view's window; null when the host runs without one. Declared on
+// windows.h's own HWND type without including windows.h.
+struct HWND__;
+FLUTTER_EXPORT struct HWND__* FlutterDesktopViewGetHWND(FlutterDesktopViewRef view);
+#endif
 
 FLUTTER_EXPORT int64_t FlutterDesktopTextureRegistrarRegisterExternalTexture(
     FlutterDesktopTextureRegistrarRef texture_registrar, const FlutterDesktopTextureInfo* info);

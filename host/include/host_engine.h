@@ -3,6 +3,7 @@
 // flutter_windows.h and quillmar_host_threads.h is built over these.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -63,6 +64,13 @@ class HostEngine {
   FlutterDesktopMessengerRef messenger() const;
   FlutterDesktopTextureRegistrarRef texture_registrar() const;
   FlutterDesktopViewRef view() { return reinterpret_cast<FlutterDesktopViewRef>(&view_); }
+  // The window of the view (an HWND), or null while the engine has none.
+  static void* ViewWindow(FlutterDesktopViewRef view) {
+    return reinterpret_cast<View*>(view)->window.load(std::memory_order_acquire);
+  }
+  // Gives the view a top-level window owned by the platform thread, as an
+  // application's runner does. False where windows do not exist (Linux).
+  bool CreateViewWindow();
 
   // The platform thread: queue a task, or run one and wait for it.
   bool Post(std::function<void()> task);
@@ -92,7 +100,10 @@ class HostEngine {
   HostThread* thread_;                       // one reference
   HostMessenger* messenger_;                 // one reference
   HostTextureRegistrar* texture_registrar_;  // owned
-  char view_ = 0;                            // the view handle points here
+  struct View {
+    std::atomic<void*> window{nullptr};
+  };
+  View view_;  // the view handle points here
   std::mutex mutex_;
   FlutterDesktopOnPluginRegistrarDestroyed destruction_handler_ = nullptr;
   bool registrar_destroyed_ = false;

@@ -7,6 +7,7 @@ QUILLMAR_PACKAGES=(
   libgtest-dev libgmock-dev libssl-dev openssl nlohmann-json3-dev clang-format-14
   libsecret-1-dev gnome-keyring dbus dbus-bin
   libx11-dev xvfb xclip x11-utils
+  g++-mingw-w64-x86-64-posix googletest wine64 wine64-tools libwine-dev
 )
 
 quillmar_install_packages() {
@@ -37,4 +38,20 @@ quillmar_build() {
 # a private X display.
 quillmar_with_services() {
   "$QUILLMAR_ROOT/scripts/env/keyring-session" "$QUILLMAR_ROOT/scripts/env/xvfb-session" "$@"
+}
+
+# Prints how long the leg that ends now took (since the previous call, or
+# since the script started) and remembers it for the summary.
+QUILLMAR_LEG_START=$SECONDS
+QUILLMAR_LEG_TIMES=()
+quillmar_leg_done() {
+  local seconds=$((SECONDS - QUILLMAR_LEG_START))
+  QUILLMAR_LEG_TIMES+=("$1: $((seconds / 60)) min $((seconds % 60)) s")
+  echo "== $1 took $((seconds / 60)) min $((seconds % 60)) s"
+  QUILLMAR_LEG_START=$SECONDS
+}
+
+# Runs a command inside a throwaway Wine prefix with its own wineserver.
+quillmar_with_wine() {
+  "$QUILLMAR_ROOT/scripts/env/wine-session" "$@"
 }

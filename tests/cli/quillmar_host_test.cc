@@ -1,13 +1,19 @@
-// The built quillmar-host program, run as a user runs it.
+// The built quillmar-host program, run as a user runs it. Under Wine its
+// output must be the same bytes as on Linux.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#if defined(_WIN32)
+#include "tests/support/windows_process.h"
+#else
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -16,6 +22,25 @@ struct Outcome {
   std::string out;
   std::string err;
 };
+
+#if defined(_WIN32)
+// The program and the DLL sit in one folder, as beside a Flutter runner.
+std::string PluginLibrary() {
+  return quillmar::testing::ThisProgramFolder() + "\\quillmar_core_windows.dll";
+}
+
+Outcome RunHost(const std::vector<std::string>& words, const std::string& input = "") {
+  quillmar::testing::ProgramRun run = quillmar::testing::RunProgram(
+      quillmar::testing::ThisProgramFolder() + "\\quillmar-host.exe", words, input);
+  Outcome outcome;
+  if (!run.started) return outcome;
+  outcome.status = static_cast<int>(run.exit_code);
+  outcome.out = run.output;
+  outcome.err = run.error_output;
+  return outcome;
+}
+#else
+std::string PluginLibrary() { return QUILLMAR_PLUGIN_LIBRARY; }
 
 std::string Quote(const std::string& word) {
   std::string quoted = "'";
@@ -65,6 +90,7 @@ Outcome RunHost(const std::vector<std::string>& words, const std::string& input 
   unlink(err_path.c_str());
   return outcome;
 }
+#endif
 
 // The message "isKeychainSecure" with null arguments, as hex.
 constexpr char kIsKeychainSecureHex[] =
@@ -85,7 +111,7 @@ TEST(QuillmarHostTest, CallOfAnUnknownMethodPrintsNotImplemented) {
 }
 
 TEST(QuillmarHostTest, ExplicitPluginPathIsUsed) {
-  Outcome outcome = RunHost({"--plugin", QUILLMAR_PLUGIN_LIBRARY, "call", "isKeychainSecure"});
+  Outcome outcome = RunHost({"--plugin", PluginLibrary(), "call", "isKeychainSecure"});
   EXPECT_EQ(outcome.status, 0);
   EXPECT_EQ(outcome.out, "{\"success\": true}\n");
 }

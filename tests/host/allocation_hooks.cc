@@ -3,6 +3,10 @@
 #include <cstdlib>
 #include <new>
 
+#if defined(_WIN32)
+#include <malloc.h>
+#endif
+
 namespace quillmar::testing {
 namespace {
 
@@ -25,9 +29,23 @@ void* AllocateAligned(size_t size, std::align_val_t alignment) {
   size_t align = static_cast<size_t>(alignment);
   // aligned_alloc wants a size that is a multiple of the alignment.
   size_t rounded = (size + align - 1) / align * align;
+#if defined(_WIN32)
+  // Windows' C runtime has no aligned_alloc; its aligned blocks have their
+  // own free.
+  void* memory = _aligned_malloc(rounded == 0 ? align : rounded, align);
+#else
   void* memory = std::aligned_alloc(align, rounded == 0 ? align : rounded);
+#endif
   if (memory == nullptr) throw std::bad_alloc();
   return memory;
+}
+
+void FreeAligned(void* memory) {
+#if defined(_WIN32)
+  _aligned_free(memory);
+#else
+  std::free(memory);
+#endif
 }
 
 }  // namespace
@@ -45,6 +63,7 @@ size_t CountedAllocations() { return counted; }
 
 using quillmar::testing::Allocate;
 using quillmar::testing::AllocateAligned;
+using quillmar::testing::FreeAligned;
 
 void* operator new(size_t size) { return Allocate(size); }
 void* operator new[](size_t size) { return Allocate(size); }
@@ -89,13 +108,13 @@ void operator delete(void* memory, size_t) noexcept { std::free(memory); }
 void operator delete[](void* memory, size_t) noexcept { std::free(memory); }
 void operator delete(void* memory, const std::nothrow_t&) noexcept { std::free(memory); }
 void operator delete[](void* memory, const std::nothrow_t&) noexcept { std::free(memory); }
-void operator delete(void* memory, std::align_val_t) noexcept { std::free(memory); }
-void operator delete[](void* memory, std::align_val_t) noexcept { std::free(memory); }
-void operator delete(void* memory, size_t, std::align_val_t) noexcept { std::free(memory); }
-void operator delete[](void* memory, size_t, std::align_val_t) noexcept { std::free(memory); }
+void operator delete(void* memory, std::align_val_t) noexcept { FreeAligned(memory); }
+void operator delete[](void* memory, std::align_val_t) noexcept { FreeAligned(memory); }
+void operator delete(void* memory, size_t, std::align_val_t) noexcept { FreeAligned(memory); }
+void operator delete[](void* memory, size_t, std::align_val_t) noexcept { FreeAligned(memory); }
 void operator delete(void* memory, std::align_val_t, const std::nothrow_t&) noexcept {
-  std::free(memory);
+  FreeAligned(memory);
 }
 void operator delete[](void* memory, std::align_val_t, const std::nothrow_t&) noexcept {
-  std::free(memory);
+  FreeAligned(memory);
 }

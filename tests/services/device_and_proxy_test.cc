@@ -83,9 +83,11 @@ INSTANTIATE_TEST_SUITE_P(
                    EncodableValue(true)}),
     [](const ::testing::TestParamInfo<DeviceCase>& info) { return info.param.name; });
 
+#if !defined(_WIN32)
 TEST(LinuxDeviceTypeTest, AnswersLinuxDesktop) {
   EXPECT_EQ(AnswerOf(HandleGetDeviceType, nullptr), EncodableValue("Linux.Desktop"));
 }
+#endif  // !_WIN32
 
 ProxyInfo Found(ProxyText proxy, ProxyText bypass) {
   ProxyInfo info;
@@ -233,6 +235,7 @@ INSTANTIATE_TEST_SUITE_P(
         ProxyFailureCase{"Integer", Url(), std::make_exception_ptr(7), "unknown_error"}),
     [](const ::testing::TestParamInfo<ProxyFailureCase>& info) { return info.param.name; });
 
+#if !defined(_WIN32)
 // The Linux backend reads the conventional variables and chooses them by the
 // URL's scheme, as curl documents it: SCHEME_proxy, then all_proxy, lower
 // case before upper case, empty values as unset; no_proxy is the bypass.
@@ -335,6 +338,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "http://plain:3128",
                    "lower.example"}),
     [](const ::testing::TestParamInfo<SchemeCase>& info) { return info.param.name; });
+
+#endif  // !_WIN32
 
 }  // namespace
 }  // namespace quillmar

@@ -9,6 +9,7 @@
 #include "platform/platform_error.h"
 #include "storage/handlers.h"
 #include "tests/storage/store_fixture.h"
+#include "tests/support/system_text.h"
 
 namespace quillmar::storage_test {
 namespace {
@@ -174,8 +175,12 @@ TEST_F(BiometricTest, FailedOrCanceledVerificationAnswersErrorWithItsMessage) {
                 SecureItemReply("error", "The prompt could not be shown.", {}));
 
   verifier_.set_verification(FakeUserConsentVerifier::Canceled{});
-  ExpectSuccess(CallAndWait(HandleGetBiometricSecureItem, ItemArgs("k")),
-                SecureItemReply("error", "The operation was canceled by the user.", {}));
+  ExpectSuccess(
+      CallAndWait(HandleGetBiometricSecureItem, ItemArgs("k")),
+      SecureItemReply("error",
+                      ::quillmar::testing::SystemText(platform::kECanceled,
+                                                      "The operation was canceled by the user."),
+                      {}));
 }
 
 TEST_F(BiometricTest, WrongArgumentTypeIsAnsweredOnceInTheDispatchersConvention) {

@@ -10,6 +10,7 @@
 #include "plugin/quillmar_core_windows.h"
 #include "storage/handlers.h"
 #include "tests/storage/store_fixture.h"
+#include "tests/support/system_text.h"
 
 namespace quillmar::storage_test {
 namespace {
@@ -106,7 +107,10 @@ INSTANTIATE_TEST_SUITE_P(EachReadStep, VaultFailureTest,
 
 TEST_F(ModernStoreTest, GetReportsASystemMessageWhenTheErrorHasNoneOfItsOwn) {
   vault_.FailNext(Vault::kRetrieve, PlatformError(platform::kEAccessDenied));
-  ExpectSuccess(Call(HandleGetKeychainItem, Args("k")), GetReply("Access is denied.", false, {}));
+  ExpectSuccess(
+      Call(HandleGetKeychainItem, Args("k")),
+      GetReply(::quillmar::testing::SystemText(platform::kEAccessDenied, "Access is denied."),
+               false, {}));
 }
 
 TEST_F(ModernStoreTest, UpsertStoresInTheVaultAndLeavesTheLegacyItemAlone) {
@@ -249,9 +253,10 @@ TEST_F(ModernStoreTest, MoveKeepsAnEntryAnotherProcessWroteMeanwhile) {
 
 TEST_F(ModernStoreTest, UpsertWhoseWriteFailsLeavesANewKeyUnstored) {
   vault_.FailNext(Vault::kAdd, PlatformError(platform::kEOutOfMemory));
-  ExpectSuccess(
-      Call(HandleUpsertKeychainItem, Args("k", "new")),
-      UpsertReply("Not enough memory resources are available to complete this operation."));
+  ExpectSuccess(Call(HandleUpsertKeychainItem, Args("k", "new")),
+                UpsertReply(::quillmar::testing::SystemText(
+                    platform::kEOutOfMemory,
+                    "Not enough memory resources are available to complete this operation.")));
   EXPECT_EQ(vault_.size(), 0u);
 }
 
@@ -264,7 +269,9 @@ TEST_F(ModernStoreTest, UpsertReplacesAnEntryWhosePasswordCannotBeRead) {
 
 TEST_F(ModernStoreTest, UpsertReportsAVaultThatCannotBeCreated) {
   vault_.FailNext(Vault::kOpen, PlatformError(platform::kEAccessDenied));
-  ExpectSuccess(Call(HandleUpsertKeychainItem, Args("k", "new")), UpsertReply("Access is denied."));
+  ExpectSuccess(
+      Call(HandleUpsertKeychainItem, Args("k", "new")),
+      UpsertReply(::quillmar::testing::SystemText(platform::kEAccessDenied, "Access is denied.")));
 }
 
 TEST_F(ModernStoreTest, DeleteRemovesTheItemFromBothStores) {
@@ -286,7 +293,9 @@ TEST_P(VaultRemovalFailureTest, DeleteReportsTheFailureAndStillDeletesTheLegacyI
   PutLegacy("k", "legacy");
   vault_.FailNext(GetParam(), PlatformError(platform::kEAccessDenied));
 
-  ExpectSuccess(Call(HandleDeleteKeychainItem, Args("k")), DeleteReply("Access is denied."));
+  ExpectSuccess(
+      Call(HandleDeleteKeychainItem, Args("k")),
+      DeleteReply(::quillmar::testing::SystemText(platform::kEAccessDenied, "Access is denied.")));
 
   EXPECT_EQ(VaultValue("k"), "vault");
   EXPECT_EQ(LegacyBlob("k"), std::nullopt);

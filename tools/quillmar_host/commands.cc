@@ -17,15 +17,17 @@ namespace quillmar::cli {
 namespace {
 
 constexpr char kUsage[] =
-    "usage: quillmar-host [--plugin PATH] [--no-wait] COMMAND\n"
+    "usage: quillmar-host [--plugin PATH] [--no-wait] [--view] COMMAND\n"
     "  call METHOD [ARGUMENTS-JSON]  one method call; prints its reply as one JSON line\n"
     "  serve                         JSON-line calls on standard input, one JSON line per reply\n"
     "  raw HEX | raw -               one message as hex (or hex on standard input);\n"
-    "                                prints the reply bytes as hex\n";
+    "                                prints the reply bytes as hex\n"
+    "  --view gives the registrar's view a window (Windows), as an application has\n";
 
 struct Options {
   std::string plugin_path;
   bool wait_for_clipboard = true;
+  bool view_window = false;
   bool help = false;
   std::vector<std::string> words;  // the command and its operands
 };
@@ -54,6 +56,8 @@ std::optional<std::string> ParseOptions(int argc, char** argv, Options* options)
       options->plugin_path = word.substr(9);
     } else if (word == "--no-wait") {
       options->wait_for_clipboard = false;
+    } else if (word == "--view") {
+      options->view_window = true;
     } else if (word == "--help" || word == "-h") {
       options->help = true;
     } else if (word.starts_with("--")) {
@@ -151,6 +155,9 @@ int Main(int argc, char** argv) {
   LineOutput output(stdout);
   LineOutput diagnostics(stderr);
   host::TestDriver driver;
+  if (options.view_window && !driver.engine().CreateViewWindow()) {
+    std::cerr << "quillmar-host: the view has no window on this system\n";
+  }
   LineOutput& events = command.kind == Command::Kind::kServe ? output : diagnostics;
   driver.engine().SetOutgoingListener(
       [&events](const host::OutgoingMessage& message, host::OutgoingAnswer) {

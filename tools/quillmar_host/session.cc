@@ -1,7 +1,11 @@
 #include "tools/quillmar_host/session.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <dlfcn.h>
 #include <unistd.h>
+#endif
 
 #include <climits>
 #include <filesystem>
@@ -19,6 +23,33 @@ int ClipboardSecondsToLive(const EncodableValue& arguments) {
   return seconds != nullptr ? *seconds : 0;
 }
 
+#if defined(_WIN32)
+std::string DefaultPluginPath() {
+  wchar_t path[MAX_PATH];
+  DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::filesystem::path program = length > 0 && length < MAX_PATH
+                                      ? std::filesystem::path(std::wstring(path, length))
+                                      : std::filesystem::path(L"quillmar-host.exe");
+  return (program.parent_path() / QUILLMAR_DEFAULT_PLUGIN).string();
+}
+
+host::RegisterFunction LoadPlugin(const std::string& path) {
+  // Never freed: the library's pool threads may still run at exit.
+  HMODULE library = LoadLibraryW(std::filesystem::path(path).c_str());
+  if (library == nullptr) {
+    std::fprintf(stderr, "quillmar-host: cannot load the plug-in %s: error %lu\n", path.c_str(),
+                 GetLastError());
+    return nullptr;
+  }
+  FARPROC symbol = GetProcAddress(library, "QuillmarCoreWindowsRegisterWithRegistrar");
+  if (symbol == nullptr) {
+    std::fprintf(stderr, "quillmar-host: %s has no QuillmarCoreWindowsRegisterWithRegistrar\n",
+                 path.c_str());
+    return nullptr;
+  }
+  return reinterpret_cast<host::RegisterFunction>(reinterpret_cast<void*>(symbol));
+}
+#else
 std::string DefaultPluginPath() {
   char path[PATH_MAX];
   ssize_t length = readlink("/proc/self/exe", path, sizeof(path) - 1);
@@ -43,6 +74,7 @@ host::RegisterFunction LoadPlugin(const std::string& path) {
   }
   return reinterpret_cast<host::RegisterFunction>(symbol);
 }
+#endif
 
 void LineOutput::Write(const std::string& line) {
   std::lock_guard lock(mutex_);

@@ -23,7 +23,8 @@ inline constexpr char kClipboardMethod[] = "copySensitiveDataToClipboard";
 // is not a 32-bit integer (the library refuses such a call).
 int ClipboardSecondsToLive(const EncodableValue& arguments);
 
-// libquillmar_core_windows.so in ../lib beside this program's folder.
+// libquillmar_core_windows.so in ../lib beside this program's folder; on
+// Windows quillmar_core_windows.dll beside the program.
 std::string DefaultPluginPath();
 
 // The plug-in's export, or null after a report on standard error.

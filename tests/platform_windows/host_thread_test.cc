@@ -1,0 +1,67 @@
+// The host stand-in's platform thread on Windows, as the real embedding's UI
+// thread: a single-threaded COM apartment whose tasks arrive as window
+// messages, so they also run inside a modal loop, and the owner of the
+// view's window.
+#include <gtest/gtest.h>
+#include <objbase.h>
+#include <windows.h>
+
+#include <atomic>
+
+#include "host/include/flutter_windows.h"
+#include "host/include/host_engine.h"
+
+namespace quillmar::host {
+namespace {
+
+TEST(WindowsPlatformThread, IsASingleThreadedApartment) {
+  HostEngine engine;
+  APTTYPE type = APTTYPE_MTA;
+  APTTYPEQUALIFIER qualifier = APTTYPEQUALIFIER_NONE;
+  HRESULT status = E_FAIL;
+  engine.RunSync([&] { status = CoGetApartmentType(&type, &qualifier); });
+  ASSERT_EQ(status, S_OK);
+  EXPECT_TRUE(type == APTTYPE_STA || type == APTTYPE_MAINSTA) << type;
+}
+
+TEST(WindowsPlatformThread, TasksRunInsideANestedMessageLoop) {
+  HostEngine engine;
+  std::atomic<bool> second_ran{false};
+  bool ran_inside_first = false;
+  engine.Post([&] {
+    // A modal loop, as a dialog of the platform runs one: it dispatches the
+    // thread's messages until the second task has run.
+    MSG message;
+    DWORD deadline = GetTickCount() + 10000;
+    while (!second_ran && GetTickCount() < deadline) {
+      if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        DispatchMessageW(&message);
+      } else {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+      }
+    }
+    ran_inside_first = second_ran;
+  });
+  engine.Post([&] { second_ran = true; });
+  engine.RunSync([] {});
+  EXPECT_TRUE(ran_inside_first);
+}
+
+TEST(WindowsPlatformThread, ViewHasAWindowOnlyWhenAskedAndThePlatformThreadOwnsIt) {
+  HostEngine engine;
+  EXPECT_EQ(FlutterDesktopViewGetHWND(engine.view()), nullptr);
+  ASSERT_TRUE(engine.CreateViewWindow());
+  HWND window = FlutterDesktopViewGetHWND(FlutterDesktopPluginRegistrarGetView(engine.registrar()));
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(IsWindow(window));
+  EXPECT_EQ(GetAncestor(window, GA_ROOT), window);  // a top-level window, as a runner's
+  DWORD platform_thread = 0;
+  engine.RunSync([&] { platform_thread = GetCurrentThreadId(); });
+  EXPECT_EQ(GetWindowThreadProcessId(window, nullptr), platform_thread);
+  // Asking again keeps the one window.
+  ASSERT_TRUE(engine.CreateViewWindow());
+  EXPECT_EQ(FlutterDesktopViewGetHWND(engine.view()), window);
+}
+
+}  // namespace
+}  // namespace quillmar::host
