@@ -37,13 +37,19 @@ std::wstring Quote(const std::wstring& argument) {
   return quoted;
 }
 
-void ReadAll(HANDLE pipe, std::string* out) {
+// Moves what `pipe` holds now into `out`, without waiting for more.
+void TakeAvailable(HANDLE pipe, std::string* out) {
   char buffer[4096];
-  DWORD count = 0;
-  while (ReadFile(pipe, buffer, sizeof(buffer), &count, nullptr) && count > 0) {
+  DWORD available = 0;
+  while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+    DWORD count = 0;
+    if (!ReadFile(pipe, buffer, available < sizeof(buffer) ? available : sizeof(buffer), &count,
+                  nullptr) ||
+        count == 0) {
+      return;
+    }
     out->append(buffer, count);
   }
-  CloseHandle(pipe);
 }
 
 }  // namespace
@@ -94,11 +100,19 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
     }
     CloseHandle(input_write);
   });
-  std::thread error_reader([error_read, &run] { ReadAll(error_read, &run.error_output); });
-  ReadAll(output_read, &run.output);
-  error_reader.join();
+  // Both streams are read until the program has ended rather than until
+  // their pipes close: a process Wine starts on the program's behalf (a
+  // system service) may inherit the pipes and keep them open.
+  for (;;) {
+    TakeAvailable(output_read, &run.output);
+    TakeAvailable(error_read, &run.error_output);
+    if (WaitForSingleObject(process.hProcess, 10) == WAIT_OBJECT_0) break;
+  }
+  TakeAvailable(output_read, &run.output);
+  TakeAvailable(error_read, &run.error_output);
+  CloseHandle(output_read);
+  CloseHandle(error_read);
   writer.join();
-  WaitForSingleObject(process.hProcess, INFINITE);
   GetExitCodeProcess(process.hProcess, &run.exit_code);
   CloseHandle(process.hProcess);
   CloseHandle(process.hThread);
