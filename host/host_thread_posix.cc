@@ -1,5 +1,4 @@
 #include "host/host_thread.h"
-
 #include "host/report.h"
 
 namespace quillmar::host {

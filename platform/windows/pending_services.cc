@@ -15,8 +15,8 @@ namespace {
 constexpr uint32_t kErrorNotSupported = 50;  // ERROR_NOT_SUPPORTED
 
 [[noreturn]] void NotAvailable(const char16_t* service) {
-  throw PlatformError(kENotImpl, PlatformString(std::u16string(service) +
-                                                u" is not available in this build."));
+  throw PlatformError(
+      kENotImpl, PlatformString(std::u16string(service) + u" is not available in this build."));
 }
 
 // --- legacy credentials (credential manager) ---
