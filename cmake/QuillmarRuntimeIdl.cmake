@@ -15,8 +15,8 @@ elseif(CMAKE_MATCH_1 LESS 8)
   message(FATAL_ERROR "${QUILLMAR_WIDL} is widl ${CMAKE_MATCH_1}; the runtime IDL needs widl 8")
 endif()
 
-set(QUILLMAR_RUNTIME_HEADER_DIR ${CMAKE_BINARY_DIR}/generated/runtime)
-file(GLOB QUILLMAR_RUNTIME_IDL CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/windows/idl/*.idl)
+set(QUILLMAR_RUNTIME_HEADER_DIR ${CMAKE_CURRENT_BINARY_DIR}/generated/runtime)
+file(GLOB QUILLMAR_RUNTIME_IDL CONFIGURE_DEPENDS ${QUILLMAR_SOURCE_ROOT}/platform/windows/idl/*.idl)
 set(QUILLMAR_RUNTIME_HEADERS)
 
 # Generates DIRECTORY/NAME.idl into NAME.h; each header depends on every IDL
@@ -26,7 +26,7 @@ function(quillmar_generate_runtime_header directory name)
   add_custom_command(
     OUTPUT ${header}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${QUILLMAR_RUNTIME_HEADER_DIR}
-    COMMAND ${QUILLMAR_WIDL} -I${QUILLMAR_WINE_IDL_DIR} -I${CMAKE_SOURCE_DIR}/platform/windows/idl
+    COMMAND ${QUILLMAR_WIDL} -I${QUILLMAR_WINE_IDL_DIR} -I${QUILLMAR_SOURCE_ROOT}/platform/windows/idl
             -h -o ${header} ${directory}/${name}.idl
     DEPENDS ${directory}/${name}.idl ${QUILLMAR_RUNTIME_IDL}
     COMMENT "widl ${name}.idl"
@@ -39,7 +39,7 @@ foreach(name windowscontracts windows.foundation.collections windows.foundation)
 endforeach()
 foreach(idl IN LISTS QUILLMAR_RUNTIME_IDL)
   get_filename_component(name ${idl} NAME_WE)
-  quillmar_generate_runtime_header(${CMAKE_SOURCE_DIR}/platform/windows/idl ${name})
+  quillmar_generate_runtime_header(${QUILLMAR_SOURCE_ROOT}/platform/windows/idl ${name})
 endforeach()
 
 add_custom_target(quillmar_runtime_headers DEPENDS ${QUILLMAR_RUNTIME_HEADERS})

@@ -1,5 +1,5 @@
-#include "plugin/quillmar_core_windows_plugin.h"
 #include "plugin/registration.h"
+#include "windows/include/quillmar_core_windows/quillmar_core_windows.h"
 
 extern "C" void QuillmarCoreWindowsRegisterWithRegistrar(
     FlutterDesktopPluginRegistrarRef registrar) {

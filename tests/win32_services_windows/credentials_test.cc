@@ -190,7 +190,7 @@ TEST_F(LegacyItemsTest, FromWindows10AReadMovesTheCredentialIntoTheVault) {
 TEST_F(LegacyItemsTest, FromWindows10AFailedMoveLeavesTheCredential) {
   version_.set_windows10_or_later(true);
   ProbeWrite(u"Quillmar:staying", std::string("old secret\0", 11));
-  vault_.FailNext(platform::fake::FakeVault::Op::kAdd,
+  vault_.FailNext(platform::fake::FakeVault::Op::kAddIfMissing,
                   platform::PlatformError(platform::kEAccessDenied));
 
   EXPECT_EQ(Call(HandleGetKeychainItem, MapArgs({{"itemKey", "staying"}})), GetReply("old secret"));
