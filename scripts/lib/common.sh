@@ -7,7 +7,7 @@ QUILLMAR_PACKAGES=(
   libgtest-dev libgmock-dev libssl-dev openssl nlohmann-json3-dev clang-format-14
   libsecret-1-dev gnome-keyring dbus dbus-bin
   libx11-dev xvfb xclip x11-utils
-  g++-mingw-w64-x86-64-posix googletest wine64 wine64-tools libwine-dev
+  g++-mingw-w64-x86-64-posix googletest wine64 wine64-tools libwine-dev iproute2
 )
 
 quillmar_install_packages() {
