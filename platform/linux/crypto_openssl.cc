@@ -14,24 +14,17 @@
 
 #include <algorithm>
 #include <bit>
-#include <climits>
 #include <memory>
 #include <vector>
 
 #include "base/der_reader.h"
+#include "platform/crypto_checks.h"
 #include "platform/crypto_text.h"
 #include "platform/linux/sha512_block.h"
 #include "platform/service_registry.h"
 
 namespace quillmar::platform {
 namespace {
-
-constexpr size_t kAesKeySize = 32;
-constexpr size_t kAesBlockSize = 16;
-constexpr size_t kSha256Size = 32;
-constexpr uint32_t kLargestCount = INT32_MAX;
-// One text for every RSA decryption refusal, so that none tells another apart.
-constexpr char16_t kNotDecrypted[] = u"The ciphertext does not decrypt under this key.";
 
 struct PkeyFree {
   void operator()(EVP_PKEY* key) const { EVP_PKEY_free(key); }
@@ -60,8 +53,7 @@ void Require(bool ok, HResult code, const char16_t* message) {
 
 // OpenSSL takes lengths as int.
 int IntLength(const Buffer& buffer) {
-  Require(buffer.size() <= static_cast<size_t>(INT_MAX - kAesBlockSize), kEInvalidArg,
-          u"The data is too long.");
+  CheckDataLength(buffer);
   return static_cast<int>(buffer.size());
 }
 
@@ -99,22 +91,19 @@ Pkey RsaKeyFromNumbers(std::vector<RsaNumber>& numbers, int selection, const cha
 }
 
 Pkey ImportPublicKey(const Buffer& blob) {
-  constexpr const char16_t* kRefusal =
-      u"The key is not an RSA public key in DER SubjectPublicKeyInfo form.";
   std::optional<base::RsaPublicKeyFields> fields =
       base::ReadRsaSubjectPublicKeyInfo(base::ByteView(blob.data(), blob.size()));
-  Require(fields.has_value(), kBadData, kRefusal);
+  Require(fields.has_value(), kBadData, kNotRsaPublicKey);
   std::vector<RsaNumber> numbers;
   numbers.emplace_back(OSSL_PKEY_PARAM_RSA_N, fields->modulus);
   numbers.emplace_back(OSSL_PKEY_PARAM_RSA_E, fields->public_exponent);
-  return RsaKeyFromNumbers(numbers, EVP_PKEY_PUBLIC_KEY, kRefusal);
+  return RsaKeyFromNumbers(numbers, EVP_PKEY_PUBLIC_KEY, kNotRsaPublicKey);
 }
 
 Pkey ImportKeyPair(const Buffer& blob) {
-  constexpr const char16_t* kRefusal = u"The key is not an RSA key pair in DER PKCS #8 form.";
   std::optional<base::RsaPrivateKeyFields> fields =
       base::ReadRsaPrivateKeyInfo(base::ByteView(blob.data(), blob.size()));
-  Require(fields.has_value(), kBadData, kRefusal);
+  Require(fields.has_value(), kBadData, kNotRsaKeyPair);
   std::vector<RsaNumber> numbers;
   numbers.reserve(8);
   numbers.emplace_back(OSSL_PKEY_PARAM_RSA_N, fields->modulus);
@@ -125,7 +114,7 @@ Pkey ImportKeyPair(const Buffer& blob) {
   numbers.emplace_back(OSSL_PKEY_PARAM_RSA_EXPONENT1, fields->exponent1);
   numbers.emplace_back(OSSL_PKEY_PARAM_RSA_EXPONENT2, fields->exponent2);
   numbers.emplace_back(OSSL_PKEY_PARAM_RSA_COEFFICIENT1, fields->coefficient);
-  return RsaKeyFromNumbers(numbers, EVP_PKEY_KEYPAIR, kRefusal);
+  return RsaKeyFromNumbers(numbers, EVP_PKEY_KEYPAIR, kNotRsaKeyPair);
 }
 
 // A context for OAEP with SHA-256 for the digest and the mask, no label.
@@ -137,7 +126,7 @@ PkeyContext OaepSha256Context(EVP_PKEY* key, bool encrypt) {
       EVP_PKEY_CTX_set_rsa_padding(context.get(), RSA_PKCS1_OAEP_PADDING) > 0 &&
       EVP_PKEY_CTX_set_rsa_oaep_md(context.get(), EVP_sha256()) > 0 &&
       EVP_PKEY_CTX_set_rsa_mgf1_md(context.get(), EVP_sha256()) > 0;
-  Require(ready, kEFail, u"RSA-OAEP could not be set up.");
+  Require(ready, kEFail, kOaepSetUp);
   return context;
 }
 
@@ -150,10 +139,9 @@ class OpenSslCryptography : public Cryptography {
   JsonObject ParseJsonObject(const PlatformString& text) override { return ParseJson(text); }
 
   Buffer GenerateRandom(uint32_t count) override {
-    Require(count <= kLargestCount, kEInvalidArg, u"The count of random bytes is too large.");
+    CheckRandomCount(count);
     Buffer bytes(count);
-    Require(RAND_bytes(bytes.data(), static_cast<int>(count)) == 1, kEFail,
-            u"The random source failed.");
+    Require(RAND_bytes(bytes.data(), static_cast<int>(count)) == 1, kEFail, kRandomFailed);
     return bytes;
   }
 
@@ -167,7 +155,7 @@ class OpenSslCryptography : public Cryptography {
     unsigned int size = 0;
     bool ok = HMAC(EVP_sha256(), key.empty() ? &kNoKey : key.data(), IntLength(key), data.data(),
                    data.size(), mac.data(), &size) != nullptr;
-    Require(ok && size == kSha256Size, kEFail, u"HMAC-SHA256 failed.");
+    Require(ok && size == kSha256Size, kEFail, kHmacFailed);
     return mac;
   }
 
@@ -182,10 +170,7 @@ class OpenSslCryptography : public Cryptography {
 
   Buffer DeriveKeyMaterialPbkdf2Sha512(const Buffer& password, const Buffer& salt,
                                        uint32_t iteration_count, uint32_t byte_length) override {
-    Require(iteration_count >= 1 && iteration_count <= kLargestCount, kEInvalidArg,
-            u"The iteration count must be from 1 to 2147483647.");
-    Require(byte_length >= 1 && byte_length <= kLargestCount, kEInvalidArg,
-            u"The output length must be from 1 to 2147483647 bytes.");
+    CheckPbkdf2Counts(iteration_count, byte_length);
     Buffer derived(byte_length);
     Pbkdf2HmacSha512(password.data(), password.size(), salt.data(), salt.size(), iteration_count,
                      derived.data(), derived.size());
@@ -196,13 +181,12 @@ class OpenSslCryptography : public Cryptography {
     Pkey key = ImportPublicKey(public_key);
     PkeyContext context = OaepSha256Context(key.get(), true);
     size_t modulus_size = static_cast<size_t>(EVP_PKEY_get_size(key.get()));
-    Require(plaintext.size() + 2 * kSha256Size + 2 <= modulus_size, kBadLength,
-            u"The data is too long for the key.");
+    CheckOaepPlaintextFits(plaintext, modulus_size);
     size_t size = modulus_size;
     Buffer ciphertext(size);
     Require(EVP_PKEY_encrypt(context.get(), ciphertext.data(), &size, plaintext.data(),
                              plaintext.size()) > 0,
-            kBadData, u"RSA-OAEP encryption failed.");
+            kBadData, kOaepEncryptionFailed);
     ciphertext.Resize(size);
     return ciphertext;
   }
@@ -212,7 +196,7 @@ class OpenSslCryptography : public Cryptography {
     PkeyContext context = OaepSha256Context(key.get(), false);
     size_t size = static_cast<size_t>(EVP_PKEY_get_size(key.get()));
     // OpenSSL reads a shorter ciphertext as if it had leading zeros.
-    Require(ciphertext.size() == size, kBadData, kNotDecrypted);
+    CheckRsaCiphertextLength(ciphertext, size);
     Buffer plaintext(size);
     Require(EVP_PKEY_decrypt(context.get(), plaintext.data(), &size, ciphertext.data(),
                              ciphertext.size()) > 0,
@@ -230,31 +214,30 @@ class OpenSslCryptography : public Cryptography {
                  EVP_PKEY_CTX_set_rsa_padding(context, RSA_PKCS1_PSS_PADDING) > 0 &&
                  EVP_PKEY_CTX_set_rsa_pss_saltlen(context, static_cast<int>(kSha256Size)) > 0 &&
                  EVP_PKEY_CTX_set_rsa_mgf1_md(context, EVP_sha256()) > 0;
-    Require(ready, kEFail, u"RSA-PSS could not be set up.");
+    Require(ready, kEFail, kPssSetUp);
     size_t size = static_cast<size_t>(EVP_PKEY_get_size(key.get()));
     Buffer signature(size);
     Require(
         EVP_DigestSign(digest.get(), signature.data(), &size, message.data(), message.size()) > 0,
-        kBadData, u"The key cannot sign with RSA-PSS, SHA-256 and a 32-byte salt.");
+        kBadData, kCannotSignPss);
     signature.Resize(size);
     return signature;
   }
 
  private:
   static Buffer RunAesCbc(const Buffer& key, const Buffer& input, const Buffer& iv, bool encrypt) {
-    Require(key.size() == kAesKeySize, kEInvalidArg, u"AES-256 takes a key of 32 bytes.");
-    Require(iv.size() == kAesBlockSize, kEInvalidArg, u"AES-CBC takes an IV of 16 bytes.");
+    CheckAesKeyAndIv(key, iv);
     std::unique_ptr<EVP_CIPHER_CTX, CipherContextFree> context(EVP_CIPHER_CTX_new());
     Require(context && EVP_CipherInit_ex(context.get(), EVP_aes_256_cbc(), nullptr, key.data(),
                                          iv.data(), encrypt ? 1 : 0) == 1,
-            kEFail, u"AES-CBC could not be set up.");
+            kEFail, kAesSetUp);
     Buffer output(input.size() + kAesBlockSize);
     int written = 0;
     int last = 0;
     bool ok = EVP_CipherUpdate(context.get(), output.data(), &written, input.data(),
                                IntLength(input)) == 1 &&
               EVP_CipherFinal_ex(context.get(), output.data() + written, &last) == 1;
-    Require(ok, kBadData, u"The data is not a ciphertext under this key and IV.");
+    Require(ok, kBadData, kNotAesCiphertext);
     return Buffer(output.data(), static_cast<size_t>(written + last));
   }
 };

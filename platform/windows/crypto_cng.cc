@@ -1,45 +1,30 @@
 // The Windows cryptography backend on CNG (bcrypt), with RSA public keys
 // decoded by crypt32 and RSA key pairs read by base/'s DER reader into a
-// CNG key blob. Each refusal raises the platform error the OpenSSL backend
-// raises for the same refusal, with the same fixed message, so replies read
-// the same on both systems; no message holds any of the bytes involved.
+// CNG key blob. Argument checks and refusal texts are shared with the
+// OpenSSL backend (crypto_checks.h), so replies read the same on both
+// systems; no message holds any of the bytes involved.
 #include <windows.h>
 // windows.h first: bcrypt.h and wincrypt.h rely on its types.
 #include <bcrypt.h>
 #include <wincrypt.h>
 
 #include <algorithm>
-#include <climits>
 #include <memory>
 #include <optional>
 
 #include "base/der_reader.h"
 #include "platform/crypto.h"
+#include "platform/crypto_checks.h"
 #include "platform/crypto_text.h"
 #include "platform/service_registry.h"
 
 namespace quillmar::platform {
 namespace {
 
-constexpr size_t kAesKeySize = 32;
-constexpr size_t kAesBlockSize = 16;
-constexpr size_t kSha256Size = 32;
-constexpr uint32_t kLargestCount = INT32_MAX;
-
 // What CNG answers for an algorithm or padding it does not implement (Wine 8
 // has no OAEP).
 constexpr NTSTATUS kStatusNotImplemented = static_cast<NTSTATUS>(0xC0000002);
 constexpr NTSTATUS kStatusNotSupported = static_cast<NTSTATUS>(0xC00000BB);
-
-constexpr const char16_t* kNotPublicKey =
-    u"The key is not an RSA public key in DER SubjectPublicKeyInfo form.";
-constexpr const char16_t* kNotKeyPair = u"The key is not an RSA key pair in DER PKCS #8 form.";
-constexpr const char16_t* kOaepSetUp = u"RSA-OAEP could not be set up.";
-constexpr const char16_t* kPssSetUp = u"RSA-PSS could not be set up.";
-constexpr const char16_t* kCannotSign =
-    u"The key cannot sign with RSA-PSS, SHA-256 and a 32-byte salt.";
-// One text for every RSA decryption refusal, so that none tells another apart.
-constexpr const char16_t* kNotDecrypted = u"The ciphertext does not decrypt under this key.";
 
 [[noreturn]] void Refuse(HResult code, const char16_t* message) {
   throw PlatformError(code, PlatformString(message));
@@ -97,7 +82,7 @@ RsaKey ImportPublicKey(const Buffer& blob) {
   // decodes the very bytes it accepted.
   std::optional<base::RsaPublicKeyFields> fields =
       base::ReadRsaSubjectPublicKeyInfo(base::ByteView(blob.data(), blob.size()));
-  Require(fields.has_value(), kBadData, kNotPublicKey);
+  Require(fields.has_value(), kBadData, kNotRsaPublicKey);
   CERT_PUBLIC_KEY_INFO* info = nullptr;
   DWORD info_size = 0;
   bool decoded =
@@ -108,7 +93,7 @@ RsaKey ImportPublicKey(const Buffer& blob) {
   bool imported =
       decoded && CryptImportPublicKeyInfoEx2(X509_ASN_ENCODING, info, 0, nullptr, &key) != FALSE;
   Key owned_key(key);
-  Require(imported && owned_key, kBadData, kNotPublicKey);
+  Require(imported && owned_key, kBadData, kNotRsaPublicKey);
   return RsaKey{std::move(owned_key), static_cast<ULONG>(fields->modulus.size()),
                 base::BitLength(fields->modulus)};
 }
@@ -123,7 +108,7 @@ uint8_t* PutNumber(uint8_t* out, size_t field_size, base::ByteView number) {
 RsaKey ImportKeyPair(const Buffer& der) {
   std::optional<base::RsaPrivateKeyFields> fields =
       base::ReadRsaPrivateKeyInfo(base::ByteView(der.data(), der.size()));
-  Require(fields.has_value(), kBadData, kNotKeyPair);
+  Require(fields.has_value(), kBadData, kNotRsaKeyPair);
   const base::RsaPrivateKeyFields& k = *fields;
   // The reader guarantees each reduced number fits its field: d < n,
   // dP < p, dQ < q, qInv < p.
@@ -152,7 +137,7 @@ RsaKey ImportKeyPair(const Buffer& der) {
       rsa && BCRYPT_SUCCESS(BCryptImportKeyPair(rsa.get(), nullptr, BCRYPT_RSAFULLPRIVATE_BLOB,
                                                 &key, blob.data(), Size(blob), 0));
   Key owned_key(key);
-  Require(imported && owned_key, kBadData, kNotKeyPair);
+  Require(imported && owned_key, kBadData, kNotRsaKeyPair);
   return RsaKey{std::move(owned_key), header.cbModulus, header.BitLength};
 }
 
@@ -184,12 +169,12 @@ class CngCryptography : public Cryptography {
   JsonObject ParseJsonObject(const PlatformString& text) override { return ParseJson(text); }
 
   Buffer GenerateRandom(uint32_t count) override {
-    Require(count <= kLargestCount, kEInvalidArg, u"The count of random bytes is too large.");
+    CheckRandomCount(count);
     Buffer bytes(count);
     if (count != 0) {
       Require(BCRYPT_SUCCESS(
                   BCryptGenRandom(nullptr, bytes.data(), count, BCRYPT_USE_SYSTEM_PREFERRED_RNG)),
-              kEFail, u"The random source failed.");
+              kEFail, kRandomFailed);
     }
     return bytes;
   }
@@ -202,8 +187,7 @@ class CngCryptography : public Cryptography {
   }
 
   Buffer HmacSha256(const Buffer& key, const Buffer& data) override {
-    Require(key.size() <= static_cast<size_t>(INT_MAX - kAesBlockSize), kEInvalidArg,
-            u"The data is too long.");
+    CheckDataLength(key);
     Algorithm hmac = OpenAlgorithm(BCRYPT_SHA256_ALGORITHM, BCRYPT_ALG_HANDLE_HMAC_FLAG);
     Buffer one_zero(1);
     const Buffer& secret = NonEmptyKey(key, one_zero);
@@ -214,7 +198,7 @@ class CngCryptography : public Cryptography {
     Buffer mac(kSha256Size);
     bool ok = created && HashAll(hash, data) &&
               BCRYPT_SUCCESS(BCryptFinishHash(hash, mac.data(), Size(mac), 0));
-    Require(ok, kEFail, u"HMAC-SHA256 failed.");
+    Require(ok, kEFail, kHmacFailed);
     return mac;
   }
 
@@ -229,10 +213,7 @@ class CngCryptography : public Cryptography {
 
   Buffer DeriveKeyMaterialPbkdf2Sha512(const Buffer& password, const Buffer& salt,
                                        uint32_t iteration_count, uint32_t byte_length) override {
-    Require(iteration_count >= 1 && iteration_count <= kLargestCount, kEInvalidArg,
-            u"The iteration count must be from 1 to 2147483647.");
-    Require(byte_length >= 1 && byte_length <= kLargestCount, kEInvalidArg,
-            u"The output length must be from 1 to 2147483647 bytes.");
+    CheckPbkdf2Counts(iteration_count, byte_length);
     Algorithm hmac = OpenAlgorithm(BCRYPT_SHA512_ALGORITHM, BCRYPT_ALG_HANDLE_HMAC_FLAG);
     Buffer one_zero(1);
     const Buffer& secret = NonEmptyKey(password, one_zero);
@@ -246,8 +227,7 @@ class CngCryptography : public Cryptography {
 
   Buffer EncryptRsaOaepSha256(const Buffer& public_key, const Buffer& plaintext) override {
     RsaKey key = ImportPublicKey(public_key);
-    Require(plaintext.size() + 2 * kSha256Size + 2 <= key.modulus_size, kBadLength,
-            u"The data is too long for the key.");
+    CheckOaepPlaintextFits(plaintext, key.modulus_size);
     BCRYPT_OAEP_PADDING_INFO padding{BCRYPT_SHA256_ALGORITHM, nullptr, 0};
     Buffer ciphertext(key.modulus_size);
     ULONG size = 0;
@@ -255,15 +235,14 @@ class CngCryptography : public Cryptography {
         BCryptEncrypt(key.key.get(), In(plaintext), Size(plaintext), &padding, nullptr, 0,
                       ciphertext.data(), Size(ciphertext), &size, BCRYPT_PAD_OAEP);
     Require(!Unimplemented(status), kEFail, kOaepSetUp);
-    Require(BCRYPT_SUCCESS(status), kBadData, u"RSA-OAEP encryption failed.");
+    Require(BCRYPT_SUCCESS(status), kBadData, kOaepEncryptionFailed);
     ciphertext.Resize(size);
     return ciphertext;
   }
 
   Buffer DecryptRsaOaepSha256(const Buffer& private_key, const Buffer& ciphertext) override {
     RsaKey key = ImportKeyPair(private_key);
-    // A ciphertext is exactly as long as the modulus (RFC 8017 7.1.2).
-    Require(ciphertext.size() == key.modulus_size, kBadData, kNotDecrypted);
+    CheckRsaCiphertextLength(ciphertext, key.modulus_size);
     BCRYPT_OAEP_PADDING_INFO padding{BCRYPT_SHA256_ALGORITHM, nullptr, 0};
     Buffer plaintext(key.modulus_size);
     ULONG size = 0;
@@ -281,7 +260,7 @@ class CngCryptography : public Cryptography {
     // The encoded message, of one bit less than the modulus, must hold the
     // digest, the salt and two more bytes (RFC 8017 9.1.1); Wine's CNG
     // signs with too small a key anyway.
-    Require((key.modulus_bits - 1 + 7) / 8 >= 2 * kSha256Size + 2, kBadData, kCannotSign);
+    Require((key.modulus_bits - 1 + 7) / 8 >= 2 * kSha256Size + 2, kBadData, kCannotSignPss);
     Algorithm sha256 = OpenAlgorithm(BCRYPT_SHA256_ALGORITHM, 0);
     BCRYPT_HASH_HANDLE hash = nullptr;
     bool created =
@@ -297,15 +276,14 @@ class CngCryptography : public Cryptography {
     NTSTATUS status = BCryptSignHash(key.key.get(), &padding, digest.data(), Size(digest),
                                      signature.data(), Size(signature), &size, BCRYPT_PAD_PSS);
     Require(!Unimplemented(status), kEFail, kPssSetUp);
-    Require(BCRYPT_SUCCESS(status) && size <= signature.size(), kBadData, kCannotSign);
+    Require(BCRYPT_SUCCESS(status) && size <= signature.size(), kBadData, kCannotSignPss);
     signature.Resize(size);
     return signature;
   }
 
  private:
   static Buffer RunAesCbc(const Buffer& key, const Buffer& input, const Buffer& iv, bool encrypt) {
-    Require(key.size() == kAesKeySize, kEInvalidArg, u"AES-256 takes a key of 32 bytes.");
-    Require(iv.size() == kAesBlockSize, kEInvalidArg, u"AES-CBC takes an IV of 16 bytes.");
+    CheckAesKeyAndIv(key, iv);
     Algorithm aes = OpenAlgorithm(BCRYPT_AES_ALGORITHM, 0);
     static const wchar_t kCbc[] = BCRYPT_CHAIN_MODE_CBC;
     BCRYPT_KEY_HANDLE handle = nullptr;
@@ -316,14 +294,11 @@ class CngCryptography : public Cryptography {
                  BCRYPT_SUCCESS(BCryptGenerateSymmetricKey(aes.get(), &handle, nullptr, 0, In(key),
                                                            Size(key), 0));
     Key cipher_key(handle);
-    Require(ready, kEFail, u"AES-CBC could not be set up.");
-    Require(input.size() <= static_cast<size_t>(INT_MAX - kAesBlockSize), kEInvalidArg,
-            u"The data is too long.");
-    constexpr const char16_t* kNotCiphertext =
-        u"The data is not a ciphertext under this key and IV.";
+    Require(ready, kEFail, kAesSetUp);
+    CheckDataLength(input);
     // Only whole blocks, at least one, can be a padded ciphertext.
     Require(encrypt || (!input.empty() && input.size() % kAesBlockSize == 0), kBadData,
-            kNotCiphertext);
+            kNotAesCiphertext);
     Buffer chain(iv);  // CNG updates the IV it is given
     Buffer output(input.size() + kAesBlockSize);
     ULONG written = 0;
@@ -333,7 +308,7 @@ class CngCryptography : public Cryptography {
                               : BCryptDecrypt(cipher_key.get(), In(input), Size(input), nullptr,
                                               chain.data(), Size(chain), output.data(),
                                               Size(output), &written, BCRYPT_BLOCK_PADDING);
-    Require(BCRYPT_SUCCESS(status) && written <= output.size(), kBadData, kNotCiphertext);
+    Require(BCRYPT_SUCCESS(status) && written <= output.size(), kBadData, kNotAesCiphertext);
     return Buffer(output.data(), written);
   }
 };

@@ -5,6 +5,8 @@
 #include <openssl/evp.h>
 #endif
 
+#include <functional>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -206,6 +208,68 @@ INSTANTIATE_TEST_SUITE_P(Counts, Pbkdf2Refusal,
                          ::testing::Values(CountCase{0, 64}, CountCase{1, 0},
                                            CountCase{0x80000000u, 64}, CountCase{0xFFFFFFFFu, 64},
                                            CountCase{1, 0x80000000u}, CountCase{1, 0xFFFFFFFFu}));
+
+// Each backend checks these before its library sees them, and both must
+// answer with the same code and text.
+struct ArgumentRefusal {
+  const char* name;
+  std::function<void()> call;
+  HResult code;
+  const char* message;
+};
+
+void PrintTo(const ArgumentRefusal& refusal, std::ostream* out) { *out << refusal.name; }
+
+class ArgumentRefusalTest : public ::testing::TestWithParam<ArgumentRefusal> {};
+
+TEST_P(ArgumentRefusalTest, RaisesItsCodeAndText) {
+  try {
+    GetParam().call();
+    ADD_FAILURE() << "no refusal";
+  } catch (const PlatformError& error) {
+    EXPECT_EQ(error.code(), GetParam().code);
+    EXPECT_EQ(PlatformErrorMessage(error), GetParam().message);
+  }
+}
+
+constexpr char kAesKeyText[] = "AES-256 takes a key of 32 bytes.";
+constexpr char kAesIvText[] = "AES-CBC takes an IV of 16 bytes.";
+constexpr char kIterationsText[] = "The iteration count must be from 1 to 2147483647.";
+constexpr char kLengthText[] = "The output length must be from 1 to 2147483647 bytes.";
+
+INSTANTIATE_TEST_SUITE_P(
+    Checks, ArgumentRefusalTest,
+    ::testing::Values(
+        ArgumentRefusal{"RandomCountPastSigned32Bits",
+                        [] { Backend().GenerateRandom(0x80000000u); }, platform::kEInvalidArg,
+                        "The count of random bytes is too large."},
+        ArgumentRefusal{"EncryptionKeyOfThirtyThreeBytes",
+                        [] { Backend().EncryptAesCbcPkcs7(Buffer(33), Buffer(16), Buffer(16)); },
+                        platform::kEInvalidArg, kAesKeyText},
+        ArgumentRefusal{"DecryptionKeyOfThirtyOneBytes",
+                        [] { Backend().DecryptAesCbcPkcs7(Buffer(31), Buffer(16), Buffer(16)); },
+                        platform::kEInvalidArg, kAesKeyText},
+        ArgumentRefusal{"EncryptionIvOfSeventeenBytes",
+                        [] { Backend().EncryptAesCbcPkcs7(Buffer(32), Buffer(16), Buffer(17)); },
+                        platform::kEInvalidArg, kAesIvText},
+        ArgumentRefusal{"DecryptionWithoutIv",
+                        [] { Backend().DecryptAesCbcPkcs7(Buffer(32), Buffer(16), Buffer()); },
+                        platform::kEInvalidArg, kAesIvText},
+        ArgumentRefusal{"KeyCheckedBeforeIv",
+                        [] { Backend().EncryptAesCbcPkcs7(Buffer(16), Buffer(16), Buffer(32)); },
+                        platform::kEInvalidArg, kAesKeyText},
+        ArgumentRefusal{"NoIterations",
+                        [] { Backend().DeriveKeyMaterialPbkdf2Sha512(Buffer(1), Buffer(8), 0, 8); },
+                        platform::kEInvalidArg, kIterationsText},
+        ArgumentRefusal{
+            "NegativeOutputLength",
+            [] { Backend().DeriveKeyMaterialPbkdf2Sha512(Buffer(1), Buffer(8), 1, 0xFFFFFFFFu); },
+            platform::kEInvalidArg, kLengthText},
+        ArgumentRefusal{
+            "IterationsCheckedBeforeLength",
+            [] { Backend().DeriveKeyMaterialPbkdf2Sha512(Buffer(1), Buffer(8), 0x80000000u, 0); },
+            platform::kEInvalidArg, kIterationsText}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Json, ReadsStringMembersWithEscapesAmongOtherValues) {
   platform::JsonObject object = Backend().ParseJsonObject(PlatformString(
