@@ -4,7 +4,6 @@
 // thread may call it; one mutex guards the state.
 #pragma once
 
-#include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -12,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/fake/call_script.h"
 #include "platform/legacy_credentials.h"
 
 namespace quillmar::platform::fake {
@@ -33,16 +33,9 @@ class FakeCredentialManager : public CredentialManager {
   uint32_t Delete(const PlatformString& target_name) override;
 
  private:
-  // Runs the action queued for `op`, if any. Does not hold mutex_.
-  void RunAction(Op op);
-  // Counts the call and takes its queued status (0 when none). Holds mutex_.
-  uint32_t Enter(Op op);
-
   mutable std::mutex mutex_;
   std::map<std::u16string, Buffer> credentials_;
-  std::map<Op, std::deque<uint32_t>> failures_;
-  std::map<Op, std::deque<std::function<void()>>> actions_;
-  std::map<Op, int> calls_;
+  CallScript<Op, uint32_t> script_;
 };
 
 }  // namespace quillmar::platform::fake

@@ -2,21 +2,13 @@
 
 namespace quillmar::platform::fake {
 
-void FakeVault::FailNext(Op op, PlatformError error) {
-  std::lock_guard lock(mutex_);
-  failures_[op].push_back(std::move(error));
-}
+void FakeVault::FailNext(Op op, PlatformError error) { script_.FailNext(op, std::move(error)); }
 
 void FakeVault::RunBeforeNext(Op op, std::function<void()> action) {
-  std::lock_guard lock(mutex_);
-  actions_[op].push_back(std::move(action));
+  script_.RunBeforeNext(op, std::move(action));
 }
 
-int FakeVault::calls(Op op) const {
-  std::lock_guard lock(mutex_);
-  auto entry = calls_.find(op);
-  return entry == calls_.end() ? 0 : entry->second;
-}
+int FakeVault::calls(Op op) const { return script_.calls(op); }
 
 void FakeVault::Put(const PlatformString& resource, const PlatformString& user_name,
                     const PlatformString& password) {
@@ -37,49 +29,35 @@ size_t FakeVault::size() const {
   return entries_.size();
 }
 
-void FakeVault::Open() {
-  RunAction(Op::kOpen);
-  std::lock_guard lock(mutex_);
-  Enter(Op::kOpen);
-}
+void FakeVault::Open() { Enter(Op::kOpen); }
 
 PasswordCredential FakeVault::Retrieve(const PlatformString& resource,
                                        const PlatformString& user_name) {
-  RunAction(Op::kRetrieve);
-  std::lock_guard lock(mutex_);
-  Enter(Op::kRetrieve);
+  std::unique_lock lock = Enter(Op::kRetrieve);
   if (entries_.count(NameOf(resource, user_name)) == 0) throw PlatformError(kENotFound);
   return {resource, user_name, PlatformString()};
 }
 
 void FakeVault::RetrievePassword(PasswordCredential* credential) {
-  RunAction(Op::kRetrievePassword);
-  std::lock_guard lock(mutex_);
-  Enter(Op::kRetrievePassword);
+  std::unique_lock lock = Enter(Op::kRetrievePassword);
   auto entry = entries_.find(NameOf(credential->resource, credential->user_name));
   if (entry == entries_.end()) throw PlatformError(kENotFound);
   credential->password = entry->second;
 }
 
 void FakeVault::Add(const PasswordCredential& credential) {
-  RunAction(Op::kAdd);
-  std::lock_guard lock(mutex_);
-  Enter(Op::kAdd);
+  std::unique_lock lock = Enter(Op::kAdd);
   entries_[NameOf(credential.resource, credential.user_name)] = credential.password;
 }
 
 bool FakeVault::AddIfMissing(const PasswordCredential& credential) {
-  RunAction(Op::kAddIfMissing);
-  std::lock_guard lock(mutex_);
-  Enter(Op::kAddIfMissing);
+  std::unique_lock lock = Enter(Op::kAddIfMissing);
   return entries_.emplace(NameOf(credential.resource, credential.user_name), credential.password)
       .second;
 }
 
 void FakeVault::Remove(const PasswordCredential& credential) {
-  RunAction(Op::kRemove);
-  std::lock_guard lock(mutex_);
-  Enter(Op::kRemove);
+  std::unique_lock lock = Enter(Op::kRemove);
   if (entries_.erase(NameOf(credential.resource, credential.user_name)) == 0) {
     throw PlatformError(kENotFound);
   }
@@ -89,25 +67,11 @@ FakeVault::Name FakeVault::NameOf(const PlatformString& resource, const Platform
   return {std::u16string(resource.view()), std::u16string(user_name.view())};
 }
 
-void FakeVault::RunAction(Op op) {
-  std::function<void()> action;
-  {
-    std::lock_guard lock(mutex_);
-    auto& queued = actions_[op];
-    if (queued.empty()) return;
-    action = std::move(queued.front());
-    queued.pop_front();
-  }
-  action();
-}
-
-void FakeVault::Enter(Op op) {
-  ++calls_[op];
-  auto& queued = failures_[op];
-  if (queued.empty()) return;
-  PlatformError error = std::move(queued.front());
-  queued.pop_front();
-  throw error;
+std::unique_lock<std::mutex> FakeVault::Enter(Op op) {
+  script_.RunAction(op);
+  std::unique_lock lock(mutex_);
+  if (std::optional<PlatformError> error = script_.Enter(op)) throw std::move(*error);
+  return lock;
 }
 
 }  // namespace quillmar::platform::fake

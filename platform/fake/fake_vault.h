@@ -6,7 +6,6 @@
 // guards the state.
 #pragma once
 
-#include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -14,6 +13,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/fake/call_script.h"
 #include "platform/platform_error.h"
 #include "platform/vault.h"
 
@@ -46,16 +46,13 @@ class FakeVault : public PasswordVault {
  private:
   using Name = std::pair<std::u16string, std::u16string>;
   static Name NameOf(const PlatformString& resource, const PlatformString& user_name);
-  // Runs the action queued for `op`, if any. Does not hold mutex_.
-  void RunAction(Op op);
-  // Counts the call and raises its queued failure, if any. Holds mutex_.
-  void Enter(Op op);
+  // Runs the action queued for `op`, then takes mutex_ and raises the
+  // call's queued failure, if any. The returned lock holds mutex_.
+  std::unique_lock<std::mutex> Enter(Op op);
 
   mutable std::mutex mutex_;
   std::map<Name, PlatformString> entries_;
-  std::map<Op, std::deque<PlatformError>> failures_;
-  std::map<Op, std::deque<std::function<void()>>> actions_;
-  std::map<Op, int> calls_;
+  CallScript<Op, PlatformError> script_;
 };
 
 }  // namespace quillmar::platform::fake
