@@ -5,39 +5,32 @@
 #include <openssl/evp.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 
+#include "bench/pbkdf2_inputs.h"
 #include "platform/crypto.h"
 #include "platform/linux/sha512_block.h"
 #include "platform/service_registry.h"
 
 namespace {
 
+using quillmar::bench::kPbkdf2Bytes;
+using quillmar::bench::Seconds;
 using quillmar::platform::Buffer;
 
-constexpr uint32_t kIterations = 100000;
+constexpr uint32_t kIterations = quillmar::bench::kPbkdf2Iterations;
 constexpr int kRounds = 7;
-
-template <class Work>
-double Seconds(Work work) {
-  auto start = std::chrono::steady_clock::now();
-  work();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
 
 }  // namespace
 
 int main() {
-  const char password_text[] = "correct horse battery staple";
-  Buffer password(reinterpret_cast<const uint8_t*>(password_text), sizeof password_text - 1);
-  Buffer salt(32);
-  for (size_t i = 0; i < salt.size(); ++i) salt.data()[i] = static_cast<uint8_t>(i * 7);
+  Buffer password = quillmar::bench::Pbkdf2Password();
+  Buffer salt = quillmar::bench::Pbkdf2Salt();
   auto& crypto = quillmar::platform::Current<quillmar::platform::Cryptography>();
 
   Buffer ours;
-  uint8_t theirs[64];
+  uint8_t theirs[kPbkdf2Bytes];
   volatile uint64_t sink = 0;
   double best_limit = 1e9, best_ours = 1e9, best_openssl = 1e9;
   for (int round = 0; round < kRounds; ++round) {
@@ -51,20 +44,21 @@ int main() {
                             }
                             sink = sink + state.words[0];
                           }));
-    best_ours =
-        std::min(best_ours, Seconds([&] {
-                   ours = crypto.DeriveKeyMaterialPbkdf2Sha512(password, salt, kIterations, 64);
-                 }));
+    best_ours = std::min(best_ours, Seconds([&] {
+                           ours = crypto.DeriveKeyMaterialPbkdf2Sha512(password, salt, kIterations,
+                                                                       kPbkdf2Bytes);
+                         }));
     best_openssl = std::min(best_openssl, Seconds([&] {
-                              PKCS5_PBKDF2_HMAC(password_text, static_cast<int>(password.size()),
-                                                salt.data(), static_cast<int>(salt.size()),
-                                                kIterations, EVP_sha512(), 64, theirs);
+                              PKCS5_PBKDF2_HMAC(quillmar::bench::kPbkdf2Password,
+                                                static_cast<int>(password.size()), salt.data(),
+                                                static_cast<int>(salt.size()), kIterations,
+                                                EVP_sha512(), kPbkdf2Bytes, theirs);
                             }));
   }
 
-  bool same = ours.size() == 64 && std::memcmp(ours.data(), theirs, 64) == 0;
-  std::printf("PBKDF2-HMAC-SHA512, %u iterations, 64 bytes (best of %d rounds)\n", kIterations,
-              kRounds);
+  bool same = ours.size() == kPbkdf2Bytes && std::memcmp(ours.data(), theirs, kPbkdf2Bytes) == 0;
+  std::printf("PBKDF2-HMAC-SHA512, %u iterations, %u bytes (best of %d rounds)\n", kIterations,
+              kPbkdf2Bytes, kRounds);
   std::printf("  %-36s %8.2f ms\n", "limit: 200000 SHA-512 compressions", best_limit * 1e3);
   std::printf("  %-36s %8.2f ms  %.3f x limit\n", "ours", best_ours * 1e3, best_ours / best_limit);
   std::printf("  %-36s %8.2f ms  %.3f x limit\n", "OpenSSL PKCS5_PBKDF2_HMAC", best_openssl * 1e3,
