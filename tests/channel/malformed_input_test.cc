@@ -6,12 +6,16 @@
 
 #include "channel/standard_codec.h"
 #include "tests/support/capture_stderr.h"
+#include "tests/support/nested_counts.h"
 #include "tests/support/recording_result.h"
 
 namespace quillmar {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using testing::kNestedCountsSizes;
+using testing::NestedCountsCall;
+using testing::NestedCountsSizeName;
 constexpr char kInvalidRead[] = "Invalid read in StandardCodecByteStreamReader";
 constexpr char kNotAString[] = "Invalid method call; method name is not a string.";
 
@@ -175,21 +179,6 @@ INSTANTIATE_TEST_SUITE_P(
             3}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// Nested list headers, each announcing every byte that follows it, after
-// the call's method name: each fits what remains, yet together they
-// announce about 500 values per byte.
-Bytes NestedCountsCall(size_t size) {
-  Bytes bytes = {7, 1, 'm'};
-  while (bytes.size() + 6 <= size) {
-    uint32_t count = static_cast<uint32_t>(size - bytes.size() - 6);
-    bytes.insert(bytes.end(),
-                 {12, 255, static_cast<uint8_t>(count), static_cast<uint8_t>(count >> 8),
-                  static_cast<uint8_t>(count >> 16), static_cast<uint8_t>(count >> 24)});
-  }
-  bytes.resize(size, 0);
-  return bytes;
-}
-
 class NestedCountsTest : public ::testing::TestWithParam<size_t> {};
 
 // Past the end, the values the open lists still owe are known before they
@@ -224,11 +213,8 @@ TEST_P(NestedCountsTest, SerializerReadsAtMostOneValuePerByte) {
   EXPECT_LE(capture.Lines().size(), bytes.size());
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, NestedCountsTest, ::testing::Values(16 * 1024, 1024 * 1024),
-                         [](const auto& info) {
-                           return info.param == 16 * 1024 ? std::string("16KiB")
-                                                          : std::string("1MiB");
-                         });
+INSTANTIATE_TEST_SUITE_P(Sizes, NestedCountsTest, ::testing::ValuesIn(kNestedCountsSizes),
+                         [](const auto& info) { return NestedCountsSizeName(info.param); });
 
 TEST(MalformedInputTest, ValueBeyondTheNestingBoundIsSkippedWhole) {
   // A map whose first value nests 600 lists deep, each holding the next list

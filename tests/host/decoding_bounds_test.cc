@@ -12,12 +12,16 @@
 #include "plugin/registration.h"
 #include "tests/host/allocation_hooks.h"
 #include "tests/support/capture_stderr.h"
+#include "tests/support/nested_counts.h"
 
 namespace quillmar::host {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 using quillmar::testing::CaptureStderr;
+using quillmar::testing::kNestedCountsSizes;
+using quillmar::testing::NestedCountsCall;
+using quillmar::testing::NestedCountsSizeName;
 
 class DecodingOverHostTest : public ::testing::Test {
  protected:
@@ -25,20 +29,6 @@ class DecodingOverHostTest : public ::testing::Test {
 
   TestDriver driver_;
 };
-
-// A call whose arguments are list headers nested as deep as the message
-// allows, each announcing every byte that follows it.
-Bytes NestedCountsCall(size_t size) {
-  Bytes bytes = {7, 1, 'm'};
-  while (bytes.size() + 6 <= size) {
-    uint32_t count = static_cast<uint32_t>(size - bytes.size() - 6);
-    bytes.insert(bytes.end(),
-                 {12, 255, static_cast<uint8_t>(count), static_cast<uint8_t>(count >> 8),
-                  static_cast<uint8_t>(count >> 16), static_cast<uint8_t>(count >> 24)});
-  }
-  bytes.resize(size, 0);
-  return bytes;
-}
 
 class NestedCountsOverHostTest : public DecodingOverHostTest,
                                  public ::testing::WithParamInterface<size_t> {};
@@ -62,11 +52,8 @@ TEST_P(NestedCountsOverHostTest, AnsweredNotImplementedInMemoryLinearInTheMessag
                 "Unable to construct method call from message on channel quillmar_core_windows"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, NestedCountsOverHostTest, ::testing::Values(16 * 1024, 1024 * 1024),
-                         [](const auto& info) {
-                           return info.param == 16 * 1024 ? std::string("16KiB")
-                                                          : std::string("1MiB");
-                         });
+INSTANTIATE_TEST_SUITE_P(Sizes, NestedCountsOverHostTest, ::testing::ValuesIn(kNestedCountsSizes),
+                         [](const auto& info) { return NestedCountsSizeName(info.param); });
 
 EncodableMap DerivationArguments() {
   return {{EncodableValue("password"), EncodableValue("pw")},
