@@ -18,8 +18,7 @@
 #include <vector>
 
 #include "base/der_reader.h"
-#include "platform/crypto_checks.h"
-#include "platform/crypto_text.h"
+#include "platform/crypto_backend.h"
 #include "platform/linux/sha512_block.h"
 #include "platform/service_registry.h"
 
@@ -130,14 +129,8 @@ PkeyContext OaepSha256Context(EVP_PKEY* key, bool encrypt) {
   return context;
 }
 
-class OpenSslCryptography : public Cryptography {
+class OpenSslCryptography : public CryptographyBackend {
  public:
-  Buffer DecodeFromBase64String(const PlatformString& text) override { return DecodeBase64(text); }
-  PlatformString EncodeToBase64String(const Buffer& bytes) override { return EncodeBase64(bytes); }
-  Buffer ConvertStringToBinary(const PlatformString& text) override { return EncodeUtf8(text); }
-  PlatformString ConvertBinaryToString(const Buffer& bytes) override { return DecodeUtf8(bytes); }
-  JsonObject ParseJsonObject(const PlatformString& text) override { return ParseJson(text); }
-
   Buffer GenerateRandom(uint32_t count) override {
     CheckRandomCount(count);
     Buffer bytes(count);
@@ -157,15 +150,6 @@ class OpenSslCryptography : public Cryptography {
                    data.size(), mac.data(), &size) != nullptr;
     Require(ok && size == kSha256Size, kEFail, kHmacFailed);
     return mac;
-  }
-
-  Buffer EncryptAesCbcPkcs7(const Buffer& key, const Buffer& plaintext, const Buffer& iv) override {
-    return RunAesCbc(key, plaintext, iv, true);
-  }
-
-  Buffer DecryptAesCbcPkcs7(const Buffer& key, const Buffer& ciphertext,
-                            const Buffer& iv) override {
-    return RunAesCbc(key, ciphertext, iv, false);
   }
 
   Buffer DeriveKeyMaterialPbkdf2Sha512(const Buffer& password, const Buffer& salt,
@@ -225,8 +209,8 @@ class OpenSslCryptography : public Cryptography {
   }
 
  private:
-  static Buffer RunAesCbc(const Buffer& key, const Buffer& input, const Buffer& iv, bool encrypt) {
-    CheckAesKeyAndIv(key, iv);
+  Buffer RunAesCbc(const Buffer& key, const Buffer& input, const Buffer& iv,
+                   bool encrypt) override {
     std::unique_ptr<EVP_CIPHER_CTX, CipherContextFree> context(EVP_CIPHER_CTX_new());
     Require(context && EVP_CipherInit_ex(context.get(), EVP_aes_256_cbc(), nullptr, key.data(),
                                          iv.data(), encrypt ? 1 : 0) == 1,

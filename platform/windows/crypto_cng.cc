@@ -13,9 +13,7 @@
 #include <optional>
 
 #include "base/der_reader.h"
-#include "platform/crypto.h"
-#include "platform/crypto_checks.h"
-#include "platform/crypto_text.h"
+#include "platform/crypto_backend.h"
 #include "platform/service_registry.h"
 
 namespace quillmar::platform {
@@ -160,14 +158,8 @@ const Buffer& NonEmptyKey(const Buffer& key, const Buffer& one_zero) {
   return key.empty() ? one_zero : key;
 }
 
-class CngCryptography : public Cryptography {
+class CngCryptography : public CryptographyBackend {
  public:
-  Buffer DecodeFromBase64String(const PlatformString& text) override { return DecodeBase64(text); }
-  PlatformString EncodeToBase64String(const Buffer& bytes) override { return EncodeBase64(bytes); }
-  Buffer ConvertStringToBinary(const PlatformString& text) override { return EncodeUtf8(text); }
-  PlatformString ConvertBinaryToString(const Buffer& bytes) override { return DecodeUtf8(bytes); }
-  JsonObject ParseJsonObject(const PlatformString& text) override { return ParseJson(text); }
-
   Buffer GenerateRandom(uint32_t count) override {
     CheckRandomCount(count);
     Buffer bytes(count);
@@ -200,15 +192,6 @@ class CngCryptography : public Cryptography {
               BCRYPT_SUCCESS(BCryptFinishHash(hash, mac.data(), Size(mac), 0));
     Require(ok, kEFail, kHmacFailed);
     return mac;
-  }
-
-  Buffer EncryptAesCbcPkcs7(const Buffer& key, const Buffer& plaintext, const Buffer& iv) override {
-    return RunAesCbc(key, plaintext, iv, true);
-  }
-
-  Buffer DecryptAesCbcPkcs7(const Buffer& key, const Buffer& ciphertext,
-                            const Buffer& iv) override {
-    return RunAesCbc(key, ciphertext, iv, false);
   }
 
   Buffer DeriveKeyMaterialPbkdf2Sha512(const Buffer& password, const Buffer& salt,
@@ -282,8 +265,8 @@ class CngCryptography : public Cryptography {
   }
 
  private:
-  static Buffer RunAesCbc(const Buffer& key, const Buffer& input, const Buffer& iv, bool encrypt) {
-    CheckAesKeyAndIv(key, iv);
+  Buffer RunAesCbc(const Buffer& key, const Buffer& input, const Buffer& iv,
+                   bool encrypt) override {
     Algorithm aes = OpenAlgorithm(BCRYPT_AES_ALGORITHM, 0);
     static const wchar_t kCbc[] = BCRYPT_CHAIN_MODE_CBC;
     BCRYPT_KEY_HANDLE handle = nullptr;
