@@ -13,13 +13,16 @@ if(WIN32)
 endif()
 find_package(Threads REQUIRED)
 
-# One static library per layer, from every source of its folder, naming the
-# layers below it that it uses. scripts/check-includes holds the sources to
-# the same arrows.
+# One static library per layer, from every source of its folder (but those
+# named after EXCLUDE), naming the layers below it that it uses.
+# scripts/check-includes holds the sources to the same arrows.
 function(quillmar_layer target)
-  cmake_parse_arguments(LAYER "" "" "SOURCES;DEPENDS" ${ARGN})
+  cmake_parse_arguments(LAYER "" "" "SOURCES;EXCLUDE;DEPENDS" ${ARGN})
   list(TRANSFORM LAYER_SOURCES PREPEND ${QUILLMAR_SOURCE_ROOT}/)
   file(GLOB sources CONFIGURE_DEPENDS ${LAYER_SOURCES})
+  foreach(excluded IN LISTS LAYER_EXCLUDE)
+    list(REMOVE_ITEM sources ${QUILLMAR_SOURCE_ROOT}/${excluded})
+  endforeach()
   if(sources)
     add_library(${target} STATIC ${sources})
     target_include_directories(${target} PUBLIC ${QUILLMAR_SOURCE_ROOT})
@@ -34,14 +37,23 @@ endfunction()
 quillmar_layer(quillmar_base SOURCES base/*.cc DEPENDS Threads::Threads)
 # The codec and messenger: base and the embedding's C API, no backend.
 quillmar_layer(quillmar_channel SOURCES channel/*.cc DEPENDS quillmar_base ${QUILLMAR_EMBEDDING})
+# The platform's UTF-8/UTF-16 conversion (platform/text_conversion.h), apart
+# from the rest of the backend: every user of the platform string needs it,
+# the tests over fakes too.
+if(WIN32)
+  set(QUILLMAR_TEXT_CONVERSION platform/windows/text_conversion_windows.cc)
+else()
+  set(QUILLMAR_TEXT_CONVERSION platform/linux/text_conversion_linux.cc)
+endif()
+quillmar_layer(quillmar_text_conversion SOURCES ${QUILLMAR_TEXT_CONVERSION} DEPENDS quillmar_base)
 # The service interfaces.
-quillmar_layer(quillmar_platform SOURCES platform/*.cc DEPENDS quillmar_base)
+quillmar_layer(quillmar_platform SOURCES platform/*.cc DEPENDS quillmar_base quillmar_text_conversion)
 
 # The real backend of this build: the one place that chooses it.
 if(WIN32)
   # Windows' own API: Win32, CNG, WinHTTP, COM and the Windows Runtime.
   quillmar_layer(quillmar_platform_windows SOURCES platform/windows/*.cc
-    DEPENDS quillmar_platform ole32 oleaut32 user32 advapi32 bcrypt crypt32 winhttp Threads::Threads)
+    EXCLUDE ${QUILLMAR_TEXT_CONVERSION} DEPENDS quillmar_platform ole32 oleaut32 user32 advapi32 bcrypt crypt32 winhttp Threads::Threads)
   # The Windows Runtime declarations, generated from our IDL with widl 8.
   include(${QUILLMAR_SOURCE_ROOT}/cmake/QuillmarRuntimeIdl.cmake)
   quillmar_use_runtime_headers(quillmar_platform_windows)
@@ -54,7 +66,7 @@ else()
   # The host's platform thread is the single-threaded apartment here, so the
   # backend uses the stand-in's thread calls (quillmar_host_threads.h).
   quillmar_layer(quillmar_platform_linux SOURCES platform/linux/*.cc
-    DEPENDS quillmar_platform ${QUILLMAR_EMBEDDING} OpenSSL::Crypto PkgConfig::LIBSECRET X11::X11
+    EXCLUDE ${QUILLMAR_TEXT_CONVERSION} DEPENDS quillmar_platform ${QUILLMAR_EMBEDDING} OpenSSL::Crypto PkgConfig::LIBSECRET X11::X11
             Threads::Threads)
   set(QUILLMAR_BACKEND quillmar_platform_linux)
 endif()

@@ -1,6 +1,6 @@
 #include "common/text.h"
 
-#include "base/utf.h"
+#include "platform/text_conversion.h"
 
 namespace quillmar {
 
@@ -9,9 +9,7 @@ platform::PlatformString Utf8ToWide(std::string_view utf8) {
 }
 
 std::string WideToUtf8(const char16_t* text, uint32_t length) {
-  std::string utf8(base::MaxUtf8Bytes(length), '\0');
-  utf8.resize(*base::Utf16ToUtf8({text, length}, utf8.data(), base::Utf::kReplace));
-  return utf8;
+  return platform::Utf16ToUtf8String({text, length});
 }
 
 std::string WideToUtf8(const platform::PlatformString& text) { return text.ToUtf8(); }

@@ -1,6 +1,6 @@
-// Conversions between the channel's UTF-8 and the platform's UTF-16, in
-// base/utf.h's replacing mode. They never fail on content: each maximal
-// invalid UTF-8 subsequence and each unpaired surrogate becomes U+FFFD;
+// Conversions between the channel's UTF-8 and the platform's UTF-16, on the
+// platform's replacing converter (platform/text_conversion.h). They never
+// fail on content: invalid UTF-8 and unpaired surrogates become U+FFFD;
 // embedded zeros are kept.
 #pragma once
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "base/utf.h"
 #include "platform/buffer.h"
+#include "platform/text_conversion.h"
 
 namespace quillmar::platform {
 
@@ -37,19 +37,18 @@ class PlatformString {
   }
   ~PlatformString() { Clear(); }
 
-  // The replacing conversions of base/utf.h. The UTF-8 text is sized for the
-  // worst case, so it never moves: a caller holding a secret wipes it once.
+  // The platform's replacing conversions (platform/text_conversion.h). Each
+  // result is allocated once and never moves: a caller holding a secret in
+  // the UTF-8 text wipes it once.
   static PlatformString FromUtf8(std::string_view utf8) {
     PlatformString text;
-    text.text_.resize(base::MaxUtf16Units(utf8.size()));
-    text.text_.resize(*base::Utf8ToUtf16(utf8, text.text_.data(), base::Utf::kReplace));
+    text.text_.resize(ConvertUtf8ToUtf16(utf8, [&text](size_t units) {
+      text.text_.resize(units);
+      return text.text_.data();
+    }));
     return text;
   }
-  std::string ToUtf8() const {
-    std::string utf8(base::MaxUtf8Bytes(text_.size()), '\0');
-    utf8.resize(*base::Utf16ToUtf8(text_, utf8.data(), base::Utf::kReplace));
-    return utf8;
-  }
+  std::string ToUtf8() const { return Utf16ToUtf8String(text_); }
 
   const char16_t* data() const { return text_.c_str(); }
   size_t size() const { return text_.size(); }

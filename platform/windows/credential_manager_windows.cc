@@ -15,6 +15,7 @@
 
 #include "platform/legacy_credentials.h"
 #include "platform/service_registry.h"
+#include "platform/text_conversion.h"
 
 namespace quillmar::platform {
 namespace {
@@ -38,14 +39,8 @@ std::optional<std::u16string> AnsiCodePageName(const PlatformString& target_name
   for (char16_t unit : name) ascii = ascii && unit < 0x80;
   if (ascii || name.empty()) return std::nullopt;
 
-  int length = static_cast<int>(name.size());
-  int byte_count =
-      WideCharToMultiByte(CP_UTF8, 0, WideName(name), length, nullptr, 0, nullptr, nullptr);
-  if (byte_count <= 0) return std::nullopt;
-  std::string bytes(static_cast<size_t>(byte_count), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, WideName(name), length, bytes.data(), byte_count, nullptr,
-                      nullptr);
-
+  std::string bytes = Utf16ToUtf8String(name);
+  int byte_count = static_cast<int>(bytes.size());
   int unit_count = MultiByteToWideChar(CP_THREAD_ACP, 0, bytes.data(), byte_count, nullptr, 0);
   if (unit_count <= 0) return std::nullopt;
   std::u16string converted(static_cast<size_t>(unit_count), u'\0');
