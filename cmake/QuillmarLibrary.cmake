@@ -34,7 +34,17 @@ function(quillmar_layer target)
   endif()
 endfunction()
 
-quillmar_layer(quillmar_base SOURCES base/*.cc DEPENDS Threads::Threads)
+# base::SecureWipe is the one call of base/ whose body differs by OS; its
+# definition lives beside the backends but belongs to base, with no
+# dependencies of its own.
+if(WIN32)
+  set(QUILLMAR_SECURE_WIPE platform/windows/secure_wipe.cc)
+else()
+  set(QUILLMAR_SECURE_WIPE platform/linux/secure_wipe.cc)
+endif()
+add_library(quillmar_secure_wipe STATIC ${QUILLMAR_SOURCE_ROOT}/${QUILLMAR_SECURE_WIPE})
+target_include_directories(quillmar_secure_wipe PRIVATE ${QUILLMAR_SOURCE_ROOT})
+quillmar_layer(quillmar_base SOURCES base/*.cc DEPENDS quillmar_secure_wipe Threads::Threads)
 # The codec and messenger: base and the embedding's C API, no backend.
 quillmar_layer(quillmar_channel SOURCES channel/*.cc DEPENDS quillmar_base ${QUILLMAR_EMBEDDING})
 # The platform's UTF-8/UTF-16 conversion (platform/text_conversion.h), apart
@@ -53,7 +63,8 @@ quillmar_layer(quillmar_platform SOURCES platform/*.cc DEPENDS quillmar_base qui
 if(WIN32)
   # Windows' own API: Win32, CNG, WinHTTP, COM and the Windows Runtime.
   quillmar_layer(quillmar_platform_windows SOURCES platform/windows/*.cc
-    EXCLUDE ${QUILLMAR_TEXT_CONVERSION} DEPENDS quillmar_platform ole32 oleaut32 user32 advapi32 bcrypt crypt32 winhttp Threads::Threads)
+    EXCLUDE ${QUILLMAR_TEXT_CONVERSION} ${QUILLMAR_SECURE_WIPE}
+    DEPENDS quillmar_platform ole32 oleaut32 user32 advapi32 bcrypt crypt32 winhttp Threads::Threads)
   # The Windows Runtime declarations, generated from our IDL with widl 8.
   include(${QUILLMAR_SOURCE_ROOT}/cmake/QuillmarRuntimeIdl.cmake)
   quillmar_use_runtime_headers(quillmar_platform_windows)
@@ -66,7 +77,8 @@ else()
   # The host's platform thread is the single-threaded apartment here, so the
   # backend uses the stand-in's thread calls (quillmar_host_threads.h).
   quillmar_layer(quillmar_platform_linux SOURCES platform/linux/*.cc
-    EXCLUDE ${QUILLMAR_TEXT_CONVERSION} DEPENDS quillmar_platform ${QUILLMAR_EMBEDDING} OpenSSL::Crypto PkgConfig::LIBSECRET X11::X11
+    EXCLUDE ${QUILLMAR_TEXT_CONVERSION} ${QUILLMAR_SECURE_WIPE}
+    DEPENDS quillmar_platform ${QUILLMAR_EMBEDDING} OpenSSL::Crypto PkgConfig::LIBSECRET X11::X11
             Threads::Threads)
   set(QUILLMAR_BACKEND quillmar_platform_linux)
 endif()

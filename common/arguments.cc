@@ -20,6 +20,12 @@ std::string ReadStringArgument(const std::string& key, const EncodableValue* arg
   return GetAlternative<std::string>(*value);
 }
 
+base::SecretString ReadSecretArgument(const std::string& key, const EncodableValue* arguments) {
+  const EncodableValue* value = FindArgument(key, arguments);
+  if (value == nullptr) return base::SecretString();
+  return base::SecretString(GetAlternative<std::string>(*value));
+}
+
 int32_t ReadIntArgument(const std::string& key, const EncodableValue* arguments,
                         int32_t default_value) {
   const EncodableValue* value = FindArgument(key, arguments);
@@ -33,8 +39,8 @@ EncodableMap MakeReplyMap(std::initializer_list<std::pair<std::string, Encodable
   return map;
 }
 
-EncodableValue TextOrNull(const std::string& text) {
-  return text.empty() ? EncodableValue() : EncodableValue(text);
+EncodableValue TextOrNull(std::string text) {
+  return text.empty() ? EncodableValue() : EncodableValue(std::move(text));
 }
 
 }  // namespace quillmar

@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "base/secret_memory.h"
 #include "channel/encodable_value.h"
 
 namespace quillmar {
@@ -16,6 +17,10 @@ namespace quillmar {
 std::string ReadStringArgument(const std::string& key, const EncodableValue* arguments,
                                const std::string& default_value = std::string());
 
+// ReadStringArgument for a text that holds a secret (default empty): copied
+// straight into wiped storage, with no plain copy on the way.
+base::SecretString ReadSecretArgument(const std::string& key, const EncodableValue* arguments);
+
 // The same for a 32-bit integer; there is no conversion between number types.
 int32_t ReadIntArgument(const std::string& key, const EncodableValue* arguments,
                         int32_t default_value);
@@ -23,7 +28,8 @@ int32_t ReadIntArgument(const std::string& key, const EncodableValue* arguments,
 // A map with string keys; when a key occurs twice the first pair wins.
 EncodableMap MakeReplyMap(std::initializer_list<std::pair<std::string, EncodableValue>> entries);
 
-// Text for a reply entry that is null when empty.
-EncodableValue TextOrNull(const std::string& text);
+// Text for a reply entry that is null when empty. Taken by value so that a
+// secret moves into the entry rather than leave a plain copy behind.
+EncodableValue TextOrNull(std::string text);
 
 }  // namespace quillmar

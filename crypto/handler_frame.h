@@ -5,17 +5,17 @@
 #include <functional>
 #include <initializer_list>
 #include <string>
+#include <string_view>
 
 #include "channel/encodable_value.h"
 #include "channel/method_result.h"
-#include "common/secret_text.h"
 #include "platform/buffer.h"
 
 namespace quillmar {
 
 // A text argument and the message that answers it when it is empty.
 struct EmptinessCheck {
-  const std::string& text;
+  std::string_view text;
   const char* message;
 };
 

@@ -22,7 +22,7 @@ constexpr char kK001Prefix[] = "formatK001-";
 constexpr uint32_t kKeySize = 64;
 constexpr uint32_t kIvSize = 16;
 
-EncodableMap DecryptK001(const std::string& text, const std::string& key_base64) {
+EncodableMap DecryptK001(const std::string& text, std::string_view key_base64) {
   Buffer key = DecodeBase64Text(key_base64);
   if (key.Length() < kKeySize) {
     return ErrorMap("DecryptStringWithKey received an key shorter than 64 bytes.");
@@ -42,7 +42,7 @@ EncodableMap DecryptK001(const std::string& text, const std::string& key_base64)
 // The JSON layout: {"iv": base64, "cipher": base64}. Nothing is reported
 // from here: any failure hands the text on to the bare layout.
 std::optional<EncodableMap> TryDecryptJsonLayout(const std::string& text,
-                                                 const std::string& key_base64) {
+                                                 std::string_view key_base64) {
   try {
     platform::JsonObject object = Crypto().ParseJsonObject(Utf8ToWide(text));
     platform::PlatformString iv_text = object.GetNamedString(u"iv");
@@ -58,7 +58,7 @@ std::optional<EncodableMap> TryDecryptJsonLayout(const std::string& text,
 
 // The bare layout: base64 of the IV in characters 0 to 23, then base64 of
 // the ciphertext.
-EncodableMap DecryptBareLayout(const std::string& text, const std::string& key_base64) {
+EncodableMap DecryptBareLayout(const std::string& text, std::string_view key_base64) {
   std::string iv_text = Substring(text, 0, 24);
   std::string ciphertext_text = Substring(text, 24);
   Buffer iv = DecodeBase64Text(iv_text);
@@ -71,20 +71,20 @@ EncodableMap DecryptBareLayout(const std::string& text, const std::string& key_b
 
 void HandleEncryptToStringWithKey(const EncodableValue* arguments,
                                   std::unique_ptr<MethodResult> result) {
-  SecretText message(ReadStringArgument("message", arguments));
-  SecretText key_base64(ReadStringArgument("key512Base64", arguments));
+  base::SecretString message = ReadSecretArgument("message", arguments);
+  base::SecretString key_base64 = ReadSecretArgument("key512Base64", arguments);
   if (AnswerFirstEmpty(
           *result,
-          {{message.str(), "EncryptToStringWithKey received an empty message."},
-           {key_base64.str(), "EncryptToStringWithKey received an empty key512Base64."}})) {
+          {{message.view(), "EncryptToStringWithKey received an empty message."},
+           {key_base64.view(), "EncryptToStringWithKey received an empty key512Base64."}})) {
     return;
   }
   AnswerGuarded(*result, [&] {
-    Buffer key = DecodeBase64Text(key_base64.str());
+    Buffer key = DecodeBase64Text(key_base64.view());
     if (key.Length() < kKeySize) {
       return ErrorMap("EncryptToStringWithKey received an key shorter than 64 bytes.");
     }
-    Buffer message_bytes = TextToBytes(message.str());
+    Buffer message_bytes = TextToBytes(message.view());
     KeyPair keys = SplitKey(key);
     Buffer iv = Crypto().GenerateRandom(kIvSize);
     Buffer ciphertext = EncryptBytes(keys.cipher_key, message_bytes, iv);
@@ -98,16 +98,16 @@ void HandleEncryptToStringWithKey(const EncodableValue* arguments,
 void HandleDecryptStringWithKey(const EncodableValue* arguments,
                                 std::unique_ptr<MethodResult> result) {
   std::string encrypted = ReadStringArgument("encryptedMessage", arguments);
-  SecretText key_base64(ReadStringArgument("key512Base64", arguments));
+  base::SecretString key_base64 = ReadSecretArgument("key512Base64", arguments);
   if (AnswerFirstEmpty(
           *result, {{encrypted, "DecryptStringWithKey received an empty encryptedMessage."},
-                    {key_base64.str(), "DecryptStringWithKey received an empty key512Base64."}})) {
+                    {key_base64.view(), "DecryptStringWithKey received an empty key512Base64."}})) {
     return;
   }
   AnswerGuarded(*result, [&] {
-    if (encrypted.starts_with(kK001Prefix)) return DecryptK001(encrypted, key_base64.str());
-    if (auto reply = TryDecryptJsonLayout(encrypted, key_base64.str())) return std::move(*reply);
-    return DecryptBareLayout(encrypted, key_base64.str());
+    if (encrypted.starts_with(kK001Prefix)) return DecryptK001(encrypted, key_base64.view());
+    if (auto reply = TryDecryptJsonLayout(encrypted, key_base64.view())) return std::move(*reply);
+    return DecryptBareLayout(encrypted, key_base64.view());
   });
 }
 

@@ -11,13 +11,13 @@ using platform::Buffer;
 
 void HandleDeriveBitsFromPassword(const EncodableValue* arguments,
                                   std::unique_ptr<MethodResult> result) {
-  SecretText password(ReadStringArgument("password", arguments));
+  base::SecretString password = ReadSecretArgument("password", arguments);
   std::string salt_base64 = ReadStringArgument("saltBase64", arguments);
   int32_t iteration_count = ReadIntArgument("iterationCount", arguments, 1);
   int32_t output_byte_length = ReadIntArgument("outputByteLength", arguments, 64);
   if (AnswerFirstEmpty(
           *result,
-          {{password.str(), "DeriveBitsFromPassword received an empty password."},
+          {{password.view(), "DeriveBitsFromPassword received an empty password."},
            {salt_base64, "DeriveBitsFromPassword received an empty passwordDerivationSalt."}})) {
     return;
   }
@@ -25,7 +25,7 @@ void HandleDeriveBitsFromPassword(const EncodableValue* arguments,
     Buffer salt = DecodeBase64Text(salt_base64);
     // A negative count becomes a large unsigned one, which the derivation refuses.
     Buffer bits =
-        DerivePasswordKey(Utf8ToWide(password.str()), salt, static_cast<uint32_t>(iteration_count),
+        DerivePasswordKey(Utf8ToWide(password.view()), salt, static_cast<uint32_t>(iteration_count),
                           static_cast<uint32_t>(output_byte_length));
     return MakeReplyMap({{"derivedBits", EncodeBase64Text(bits)}});
   });
@@ -33,12 +33,12 @@ void HandleDeriveBitsFromPassword(const EncodableValue* arguments,
 
 void HandleComputePasswordChallengeResponse(const EncodableValue* arguments,
                                             std::unique_ptr<MethodResult> result) {
-  SecretText password(ReadStringArgument("password", arguments));
+  base::SecretString password = ReadSecretArgument("password", arguments);
   std::string salt_base64 = ReadStringArgument("passwordDerivationSaltBase64", arguments);
   std::string challenge_base64 = ReadStringArgument("passwordChallengeBase64", arguments);
   if (AnswerFirstEmpty(
           *result,
-          {{password.str(), "ComputePasswordChallengeResponse received an empty password."},
+          {{password.view(), "ComputePasswordChallengeResponse received an empty password."},
            {salt_base64,
             "ComputePasswordChallengeResponse received an empty passwordDerivationSaltBase64."},
            {challenge_base64,
@@ -48,7 +48,7 @@ void HandleComputePasswordChallengeResponse(const EncodableValue* arguments,
   AnswerGuarded(*result, [&] {
     Buffer challenge = DecodeBase64Text(challenge_base64);
     Buffer salt = DecodeBase64Text(salt_base64);
-    KeyPair keys = SplitKey(DerivePasswordKey(password.str(), salt, 64));
+    KeyPair keys = SplitKey(DerivePasswordKey(password.view(), salt, 64));
     Buffer response = ComputeMac(keys.mac_key, challenge);
     return MakeReplyMap({{"challengeResponse", EncodeBase64Text(response)}});
   });

@@ -25,7 +25,7 @@ constexpr uint32_t kIvSize = 16;
 constexpr uint32_t kKeyPairSize = 64;
 constexpr uint32_t kLegacyKeySize = 32;
 
-EncodableMap DecryptP001(const std::string& text, const std::string& password) {
+EncodableMap DecryptP001(const std::string& text, std::string_view password) {
   std::string salt_text = Substring(text, 11, 44);
   std::string mac_text = Substring(text, 123, 44);
   std::string iv_text = Substring(text, 167, 24);
@@ -42,7 +42,7 @@ EncodableMap DecryptP001(const std::string& text, const std::string& password) {
 
 // The legacy layout: base64 of a 16-byte salt, of the IV, then of the
 // ciphertext; the cipher key is the first 32 bytes of the derivation.
-EncodableMap DecryptLegacyLayout(const std::string& text, const std::string& password) {
+EncodableMap DecryptLegacyLayout(const std::string& text, std::string_view password) {
   std::string salt_text = Substring(text, 0, 24);
   std::string iv_text = Substring(text, 24, 24);
   std::string ciphertext_text = Substring(text, 48);
@@ -57,17 +57,18 @@ EncodableMap DecryptLegacyLayout(const std::string& text, const std::string& pas
 
 void HandleEncryptToStringWithPassword(const EncodableValue* arguments,
                                        std::unique_ptr<MethodResult> result) {
-  SecretText message(ReadStringArgument("message", arguments));
-  SecretText password(ReadStringArgument("password", arguments));
+  base::SecretString message = ReadSecretArgument("message", arguments);
+  base::SecretString password = ReadSecretArgument("password", arguments);
   if (AnswerFirstEmpty(
-          *result, {{message.str(), "EncryptToStringWithPassword received an empty message."},
-                    {password.str(), "EncryptToStringWithPassword received an empty password."}})) {
+          *result,
+          {{message.view(), "EncryptToStringWithPassword received an empty message."},
+           {password.view(), "EncryptToStringWithPassword received an empty password."}})) {
     return;
   }
   AnswerGuarded(*result, [&] {
-    Buffer message_bytes = TextToBytes(message.str());
+    Buffer message_bytes = TextToBytes(message.view());
     Buffer salt = Crypto().GenerateRandom(kSaltSize);
-    KeyPair keys = SplitKey(DerivePasswordKey(password.str(), salt, kKeyPairSize));
+    KeyPair keys = SplitKey(DerivePasswordKey(password.view(), salt, kKeyPairSize));
     Buffer iv = Crypto().GenerateRandom(kIvSize);
     Buffer ciphertext = EncryptBytes(keys.cipher_key, message_bytes, iv);
     Buffer mac = ComputeMac(keys.mac_key, JoinBuffers({&salt, &iv, &ciphertext}));
@@ -83,15 +84,15 @@ void HandleEncryptToStringWithPassword(const EncodableValue* arguments,
 void HandleDecryptStringWithPassword(const EncodableValue* arguments,
                                      std::unique_ptr<MethodResult> result) {
   std::string encrypted = ReadStringArgument("encryptedMessage", arguments);
-  SecretText password(ReadStringArgument("password", arguments));
+  base::SecretString password = ReadSecretArgument("password", arguments);
   if (AnswerFirstEmpty(
           *result, {{encrypted, "DecryptStringWithPassword received an empty encryptedMessage."},
-                    {password.str(), "DecryptStringWithPassword received an empty password."}})) {
+                    {password.view(), "DecryptStringWithPassword received an empty password."}})) {
     return;
   }
   AnswerGuarded(*result, [&] {
-    if (encrypted.starts_with(kP001Prefix)) return DecryptP001(encrypted, password.str());
-    return DecryptLegacyLayout(encrypted, password.str());
+    if (encrypted.starts_with(kP001Prefix)) return DecryptP001(encrypted, password.view());
+    return DecryptLegacyLayout(encrypted, password.view());
   });
 }
 

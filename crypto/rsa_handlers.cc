@@ -12,10 +12,10 @@ using platform::Buffer;
 
 void HandleEncryptToStringWithPublicKey(const EncodableValue* arguments,
                                         std::unique_ptr<MethodResult> result) {
-  SecretText message(ReadStringArgument("message", arguments));
+  base::SecretString message = ReadSecretArgument("message", arguments);
   std::string public_key_base64 = ReadStringArgument("publicKeyBase64", arguments);
   AnswerGuarded(*result, [&] {
-    Buffer message_bytes = TextToBytes(message.str());
+    Buffer message_bytes = TextToBytes(message.view());
     Buffer public_key = DecodeBase64Text(public_key_base64);
     Buffer ciphertext = Crypto().EncryptRsaOaepSha256(public_key, message_bytes);
     return MakeReplyMap({{"ciphertext", EncodeBase64Text(ciphertext)}});
@@ -25,10 +25,10 @@ void HandleEncryptToStringWithPublicKey(const EncodableValue* arguments,
 void HandleDecryptStringWithPrivateKey(const EncodableValue* arguments,
                                        std::unique_ptr<MethodResult> result) {
   std::string ciphertext_base64 = ReadStringArgument("ciphertext", arguments);
-  SecretText private_key_base64(ReadStringArgument("privateKeyBase64", arguments));
+  base::SecretString private_key_base64 = ReadSecretArgument("privateKeyBase64", arguments);
   AnswerGuarded(*result, [&] {
     Buffer ciphertext = DecodeBase64Text(ciphertext_base64);
-    Buffer private_key = DecodeBase64Text(private_key_base64.str());
+    Buffer private_key = DecodeBase64Text(private_key_base64.view());
     Buffer plaintext = Crypto().DecryptRsaOaepSha256(private_key, ciphertext);
     return MakeReplyMap({{"plaintext", BytesToText(plaintext)}});
   });
@@ -36,10 +36,10 @@ void HandleDecryptStringWithPrivateKey(const EncodableValue* arguments,
 
 void HandleSignChallenge(const EncodableValue* arguments, std::unique_ptr<MethodResult> result) {
   std::string challenge_base64 = ReadStringArgument("challengeBase64", arguments);
-  SecretText private_key_base64(ReadStringArgument("privateKeyBase64", arguments));
+  base::SecretString private_key_base64 = ReadSecretArgument("privateKeyBase64", arguments);
   AnswerGuarded(*result, [&] {
     Buffer challenge = DecodeBase64Text(challenge_base64);
-    Buffer private_key = DecodeBase64Text(private_key_base64.str());
+    Buffer private_key = DecodeBase64Text(private_key_base64.view());
     Buffer signature = Crypto().SignRsaPssSha256(private_key, challenge);
     return MakeReplyMap({{"signedChallenge", EncodeBase64Text(signature)}});
   });

@@ -25,12 +25,10 @@ Buffer DecodeBase64(const PlatformString& text) {
 }
 
 PlatformString EncodeBase64(const Buffer& bytes) {
-  std::u16string text(base::Base64Length(bytes.size()), u'\0');
-  base::EncodeBase64(bytes.data(), bytes.size(), text.data());
   // Derived bits and keys pass through here.
-  PlatformString encoded(text);
-  SecureWipe(text.data(), text.size() * sizeof(char16_t));
-  return encoded;
+  base::SecretU16String text(base::Base64Length(bytes.size()), u'\0');
+  base::EncodeBase64(bytes.data(), bytes.size(), text.data());
+  return PlatformString(std::move(text));
 }
 
 Buffer EncodeUtf8(const PlatformString& text) {
@@ -46,17 +44,16 @@ Buffer EncodeUtf8(const PlatformString& text) {
 }
 
 PlatformString DecodeUtf8(const Buffer& bytes) {
-  std::u16string units(base::MaxUtf16Units(bytes.size()), u'\0');
+  base::SecretU16String units(base::MaxUtf16Units(bytes.size()), u'\0');
   std::optional<size_t> size =
       base::Utf8ToUtf16(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
                         units.data(), base::Utf::kStrict);
-  PlatformString text(std::u16string_view(units.data(), size.value_or(0)));
-  SecureWipe(units.data(), units.size() * sizeof(char16_t));
   if (!size) {
     throw PlatformError(kNoUnicodeTranslation,
                         PlatformString(u"The bytes are not well-formed UTF-8 text."));
   }
-  return text;
+  units.resize(*size);
+  return PlatformString(std::move(units));
 }
 
 JsonObject ParseJson(const PlatformString& text) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/secret_memory.h"
 #include "platform/buffer.h"
 #include "platform/text_conversion.h"
 
@@ -16,37 +17,19 @@ class PlatformString {
   PlatformString() = default;
   PlatformString(std::u16string_view text) : text_(text) {}
   PlatformString(const char16_t* text) : text_(text) {}
-  PlatformString(const PlatformString&) = default;
-  PlatformString(PlatformString&& other) noexcept : text_(std::move(other.text_)) {
-    other.WipeStorage();
-  }
-  PlatformString& operator=(const PlatformString& other) {
-    if (this != &other) {
-      Clear();
-      text_ = other.text_;
-    }
-    return *this;
-  }
-  PlatformString& operator=(PlatformString&& other) noexcept {
-    if (this != &other) {
-      Clear();
-      text_ = std::move(other.text_);
-      other.WipeStorage();
-    }
-    return *this;
-  }
-  ~PlatformString() { Clear(); }
+  // Takes the units without a copy (a conversion's output).
+  explicit PlatformString(base::SecretU16String units) : text_(std::move(units)) {}
 
   // The platform's replacing conversions (platform/text_conversion.h). Each
   // result is allocated once and never moves: a caller holding a secret in
   // the UTF-8 text wipes it once.
   static PlatformString FromUtf8(std::string_view utf8) {
-    PlatformString text;
-    text.text_.resize(ConvertUtf8ToUtf16(utf8, [&text](size_t units) {
-      text.text_.resize(units);
-      return text.text_.data();
+    base::SecretU16String units;
+    units.resize(ConvertUtf8ToUtf16(utf8, [&units](size_t count) {
+      units.resize(count);
+      return units.data();
     }));
-    return text;
+    return PlatformString(std::move(units));
   }
   std::string ToUtf8() const { return Utf16ToUtf8String(text_); }
 
@@ -55,25 +38,15 @@ class PlatformString {
   bool empty() const { return text_.empty(); }
   std::u16string_view view() const { return text_; }
 
-  // Wipes the code units before dropping them.
-  void Clear() {
-    SecureWipe(text_.data(), text_.size() * sizeof(char16_t));
-    text_.clear();
-  }
+  // Drops the code units; their storage is wiped as it is freed.
+  void Clear() { text_.clear(); }
 
   friend bool operator==(const PlatformString& a, const PlatformString& b) {
     return a.text_ == b.text_;
   }
 
  private:
-  // A short text lives inside the object and a move copies it, leaving the
-  // units behind: the whole storage is wiped, not just the length.
-  void WipeStorage() noexcept {
-    SecureWipe(text_.data(), text_.capacity() * sizeof(char16_t));
-    text_.clear();
-  }
-
-  std::u16string text_;
+  base::SecretU16String text_;
 };
 
 }  // namespace quillmar::platform

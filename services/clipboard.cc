@@ -16,9 +16,9 @@
 namespace quillmar {
 namespace {
 
-bool PlaceSensitiveText(const SecretText& text) {
+bool PlaceSensitiveText(const base::SecretString& text) {
   platform::DataPackage package;
-  package.SetText(Utf8ToWide(text.str()));
+  package.SetText(Utf8ToWide(text.view()));
   platform::ClipboardContentOptions options;
   options.IsAllowedInHistory(false);
   options.IsRoamable(false);
@@ -43,23 +43,23 @@ DetachedTask ClearClipboardIfStillPending() {
 
 }  // namespace
 
-void PendingSensitiveText::Store(const SecretText& text) {
+void PendingSensitiveText::Store(const base::SecretString& text) {
   std::lock_guard lock(mutex_);
   text_ = text;
 }
 
 bool PendingSensitiveText::Matches(const platform::PlatformString& shown) const {
-  SecretText pending;
+  base::SecretString pending;
   {
     std::lock_guard lock(mutex_);
     pending = text_;
   }
-  return Utf8ToWide(pending.str()) == shown;
+  return Utf8ToWide(pending.view()) == shown;
 }
 
 void PendingSensitiveText::Reset() {
   std::lock_guard lock(mutex_);
-  text_.Wipe();
+  text_.clear();
 }
 
 bool PendingSensitiveText::empty() const {
@@ -72,7 +72,7 @@ PendingSensitiveText& ThePendingSensitiveText() {
   return *slot;
 }
 
-void StartClipboardExpiry(const SecretText& text, int32_t seconds) {
+void StartClipboardExpiry(const base::SecretString& text, int32_t seconds) {
   ThePendingSensitiveText().Store(text);
   try {
     platform::Current<platform::ThreadPool>().SubmitAfter(std::chrono::seconds(seconds),
@@ -84,7 +84,7 @@ void StartClipboardExpiry(const SecretText& text, int32_t seconds) {
 
 void HandleCopySensitiveDataToClipboard(const EncodableValue* arguments,
                                         std::unique_ptr<MethodResult> result) {
-  SecretText text(ReadStringArgument("textToCopy", arguments));
+  base::SecretString text = ReadSecretArgument("textToCopy", arguments);
   int32_t seconds_to_live =
       ReadIntArgument("secondsToLive", arguments, base::kDefaultClipboardSecondsToLive);
   bool placed = false;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <mutex>
 
-#include "common/secret_text.h"
+#include "base/secret_memory.h"
 #include "platform/platform_string.h"
 
 namespace quillmar {
@@ -15,7 +15,7 @@ namespace quillmar {
 // only for a copy, a read or a reset.
 class PendingSensitiveText {
  public:
-  void Store(const SecretText& text);
+  void Store(const base::SecretString& text);
   // True when the pending text, in UTF-16, has exactly the code units of
   // `shown`; an empty slot matches an empty text.
   bool Matches(const platform::PlatformString& shown) const;
@@ -24,7 +24,7 @@ class PendingSensitiveText {
 
  private:
   mutable std::mutex mutex_;
-  SecretText text_;
+  base::SecretString text_;
 };
 
 PendingSensitiveText& ThePendingSensitiveText();
@@ -32,6 +32,6 @@ PendingSensitiveText& ThePendingSensitiveText();
 // Stores `text` as the pending sensitive text on the calling thread, then
 // has a pool thread clear the clipboard after `seconds` if it still shows
 // the pending text at that time. Nothing waits for it; failures end it.
-void StartClipboardExpiry(const SecretText& text, int32_t seconds);
+void StartClipboardExpiry(const base::SecretString& text, int32_t seconds);
 
 }  // namespace quillmar

@@ -52,8 +52,7 @@ const char* AvailabilityText(UserConsentVerifierAvailability availability) {
 struct SecureItemOutcome {
   std::string status;
   std::string error;
-  std::string value;
-  ~SecureItemOutcome() { base::SecureWipe(value.data(), value.size()); }
+  EncodableValue value;  // a value wipes its text when released
 };
 
 // Fills the outcome of a finished verification; the value only when verified.
@@ -62,7 +61,7 @@ void RecordVerification(UserConsentVerificationResult verification,
   switch (verification) {
     case UserConsentVerificationResult::kVerified:
       outcome->status = "ok";
-      outcome->value = WideToUtf8(password);
+      outcome->value = TextOrNull(WideToUtf8(password));
       return;
     case UserConsentVerificationResult::kDeviceNotPresent:
       outcome->status = "device_not_present";
@@ -90,7 +89,7 @@ void RecordVerification(UserConsentVerificationResult verification,
 EncodableValue OutcomeReply(const SecureItemOutcome& outcome) {
   return EncodableValue(MakeReplyMap({{"status", outcome.status},
                                       {"error", TextOrNull(outcome.error)},
-                                      {"itemValue", TextOrNull(outcome.value)}}));
+                                      {"itemValue", outcome.value}}));
 }
 
 DetachedTask ReportBiometryAvailability(std::unique_ptr<MethodResult> result) {

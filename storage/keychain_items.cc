@@ -5,7 +5,6 @@
 
 #include "common/arguments.h"
 #include "common/registration_state.h"
-#include "common/secret_text.h"
 #include "common/text.h"
 #include "platform/legacy_credentials.h"
 #include "platform/platform_error.h"
@@ -74,7 +73,7 @@ EncodableValue ReadFromLegacyStore(const std::string& key) {
 
 // The vault replaces an entry of the same name in place, so the previous
 // value stays until the new one is stored and survives a failed write.
-EncodableValue WriteToVault(const std::string& key, const std::string& value) {
+EncodableValue WriteToVault(const std::string& key, std::string_view value) {
   try {
     auto& vault = platform::Current<platform::PasswordVault>();
     vault.Open();
@@ -86,7 +85,7 @@ EncodableValue WriteToVault(const std::string& key, const std::string& value) {
 }
 
 // A credential write replaces the older credential, so nothing is deleted first.
-EncodableValue WriteToLegacyStore(const std::string& key, const std::string& value) {
+EncodableValue WriteToLegacyStore(const std::string& key, std::string_view value) {
   uint32_t status = WriteLegacyCredential(key, value);
   if (status != platform::kErrorSuccess) {
     return UpsertReply(EncodableValue(StatusText("write failed with error ", status)));
@@ -115,9 +114,9 @@ void HandleGetKeychainItem(const EncodableValue* arguments, std::unique_ptr<Meth
 void HandleUpsertKeychainItem(const EncodableValue* arguments,
                               std::unique_ptr<MethodResult> result) {
   std::string key = ReadStringArgument("itemKey", arguments);
-  SecretText value(ReadStringArgument("itemValue", arguments));
-  result->Success(IsWindows10OrLater() ? WriteToVault(key, value.str())
-                                       : WriteToLegacyStore(key, value.str()));
+  base::SecretString value = ReadSecretArgument("itemValue", arguments);
+  result->Success(IsWindows10OrLater() ? WriteToVault(key, value.view())
+                                       : WriteToLegacyStore(key, value.view()));
 }
 
 void HandleDeleteKeychainItem(const EncodableValue* arguments,

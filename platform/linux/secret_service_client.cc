@@ -288,14 +288,13 @@ Buffer SecretBytes(const PlatformString& text) {
 }
 
 PlatformString SecretText(const Buffer& bytes) {
-  std::u16string wide(base::MaxUtf16Units(bytes.size()), u'\0');
+  base::SecretU16String wide(base::MaxUtf16Units(bytes.size()), u'\0');
   std::optional<size_t> size =
       base::Utf8ToUtf16(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
                         wide.data(), base::Utf::kStrict);
-  PlatformString text(std::u16string_view(wide.data(), size.value_or(0)));
-  SecureWipe(wide.data(), wide.size() * sizeof(char16_t));
   if (!size) throw PlatformError(kNoUnicodeTranslation);
-  return text;
+  wide.resize(*size);
+  return PlatformString(std::move(wide));
 }
 
 bool Contains(const SecretSchema& schema, const Attributes& attributes) {

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 
+#include "base/utf.h"
 #include "platform/clipboard.h"
 #include "platform/service_registry.h"
 #include "platform/thread_pool.h"
@@ -40,10 +41,9 @@ PlatformString ReadClipboardText() {
   }
   data = x11::ReadSelection(*connection, XA_STRING);
   if (data && data->format == 8) {
-    std::u16string latin1(data->bytes.bytes().begin(), data->bytes.bytes().end());
-    PlatformString text(latin1);
-    SecureWipe(latin1.data(), latin1.size() * sizeof(char16_t));
-    return text;
+    base::SecretU16String latin1(data->bytes.size(), u'\0');
+    std::copy(data->bytes.data(), data->bytes.data() + data->bytes.size(), latin1.data());
+    return PlatformString(std::move(latin1));
   }
   throw PlatformError(kFormatNotAvailable);
 }
@@ -83,10 +83,10 @@ class X11Clipboard : public Clipboard {
   bool SetContentWithOptions(const DataPackage& content,
                              const ClipboardContentOptions& options) override {
     if (!content.text()) throw PlatformError(kFormatNotAvailable);
-    std::string utf8 = content.text()->ToUtf8();
-    auto bytes =
-        std::make_shared<const Buffer>(reinterpret_cast<const uint8_t*>(utf8.data()), utf8.size());
-    SecureWipe(utf8.data(), utf8.size());
+    std::u16string_view text = content.text()->view();
+    auto bytes = std::make_shared<Buffer>(base::MaxUtf8Bytes(text.size()));
+    bytes->Resize(
+        *base::Utf16ToUtf8(text, reinterpret_cast<char*>(bytes->data()), base::Utf::kReplace));
     return Owner()->Place(std::move(bytes), !options.IsAllowedInHistory());
   }
 

@@ -17,7 +17,10 @@ namespace {
 using base::ByteView;
 using Bytes = std::vector<uint8_t>;
 
-Bytes FromBase64(const char* text) { return DecodeBase64Text(text).bytes(); }
+Bytes FromBase64(const char* text) {
+  platform::Buffer bytes = DecodeBase64Text(text);
+  return Bytes(bytes.data(), bytes.data() + bytes.size());
+}
 
 Bytes FromHex(const std::string& hex) {
   Bytes bytes;

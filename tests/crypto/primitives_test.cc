@@ -27,7 +27,7 @@ using platform::PlatformString;
 
 platform::Cryptography& Backend() { return platform::DefaultService<platform::Cryptography>(); }
 
-Buffer Bytes(std::vector<uint8_t> bytes) { return Buffer(std::move(bytes)); }
+Buffer Bytes(const std::vector<uint8_t>& bytes) { return Buffer(bytes.data(), bytes.size()); }
 Buffer Decoded(const char* base64) { return DecodeBase64Text(base64); }
 std::string Encoded(const Buffer& bytes) { return EncodeBase64Text(bytes); }
 
@@ -76,7 +76,7 @@ INSTANTIATE_TEST_SUITE_P(NotStandardBase64, Base64Refusal,
 class Utf8Refusal : public ::testing::TestWithParam<std::vector<uint8_t>> {};
 
 TEST_P(Utf8Refusal, IsNoUnicodeTranslation) {
-  EXPECT_EQ(ErrorCode([&] { Backend().ConvertBinaryToString(Buffer(GetParam())); }),
+  EXPECT_EQ(ErrorCode([&] { Backend().ConvertBinaryToString(Bytes(GetParam())); }),
             platform::kNoUnicodeTranslation);
 }
 
@@ -174,10 +174,9 @@ TEST(Pbkdf2HmacSha512, AgreesWithOpenSslOnRandomInputs) {
                                 EVP_sha512(), static_cast<int>(length), expected.data()),
               1);
     Buffer derived =
-        Backend().DeriveKeyMaterialPbkdf2Sha512(Buffer(password), Buffer(salt), iterations, length);
-    ASSERT_EQ(derived, Buffer(expected))
-        << "password " << password.size() << " salt " << salt.size() << " iterations " << iterations
-        << " length " << length;
+        Backend().DeriveKeyMaterialPbkdf2Sha512(Bytes(password), Bytes(salt), iterations, length);
+    ASSERT_EQ(derived, Bytes(expected)) << "password " << password.size() << " salt " << salt.size()
+                                        << " iterations " << iterations << " length " << length;
   }
 }
 

@@ -79,7 +79,7 @@ class ClipboardNoExpiryTest : public ClipboardTest,
                               public ::testing::WithParamInterface<int32_t> {};
 
 TEST_P(ClipboardNoExpiryTest, TimeToLiveOfZeroOrLessPlacesTextAndNeverClears) {
-  ThePendingSensitiveText().Store(SecretText("earlier"));
+  ThePendingSensitiveText().Store(base::SecretString("earlier"));
   ExpectSuccess(Copy(MapArgs({{"textToCopy", "secret"}, {"secondsToLive", GetParam()}})), true);
   EXPECT_EQ(clipboard_.Text(), PlatformString(u"secret"));
   EXPECT_TRUE(pool_.PendingDelays().empty());
@@ -97,7 +97,7 @@ TEST_F(ClipboardTest, RefusedPlacementAnswersFalseAndStillSchedulesExpiry) {
 }
 
 TEST_F(ClipboardTest, FailedPlacementAnswersFalseAndSchedulesNothing) {
-  ThePendingSensitiveText().Store(SecretText("earlier"));
+  ThePendingSensitiveText().Store(base::SecretString("earlier"));
   clipboard_.FailCalls(FakeClipboard::Call::kSetContent,
                        PlatformError(platform::kClipboardCantOpen));
   ExpectSuccess(Copy(MapArgs({{"textToCopy", "secret"}, {"secondsToLive", 2}})), false);
