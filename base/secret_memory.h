@@ -90,16 +90,14 @@ class BasicSecretString {
     units_.resize(size + 1, unit);
     units_.back() = CharT();
   }
-  void append(View text) {
-    if (text.empty()) return;
+  BasicSecretString& append(View text) {
+    if (text.empty()) return *this;
     if (units_.empty()) units_.push_back(CharT());
     units_.insert(units_.end() - 1, text.begin(), text.end());
-  }
-  void push_back(CharT unit) { append(View(&unit, 1)); }
-  BasicSecretString& operator+=(View text) {
-    append(text);
     return *this;
   }
+  void push_back(CharT unit) { append(View(&unit, 1)); }
+  BasicSecretString& operator+=(View text) { return append(text); }
   // Empties the text and frees (so wipes) its storage.
   void clear() noexcept { Units().swap(units_); }
 
@@ -107,6 +105,7 @@ class BasicSecretString {
     return a.view() == b.view();
   }
   friend bool operator==(const BasicSecretString& a, View b) { return a.view() == b; }
+  friend bool operator==(const BasicSecretString& a, const CharT* b) { return a.view() == View(b); }
 
  private:
   using Units = std::vector<CharT, ZeroingAllocator<CharT>>;

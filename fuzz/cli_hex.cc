@@ -4,18 +4,17 @@
 #include <cstdlib>
 #include <optional>
 #include <string_view>
-#include <vector>
 
 #include "tools/quillmar_host/hex.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using quillmar::cli::ParseHex;
   using quillmar::cli::ToHex;
-  std::optional<std::vector<uint8_t>> bytes =
+  std::optional<quillmar::base::SecretBytes> bytes =
       ParseHex(std::string_view(reinterpret_cast<const char*>(data), size));
   if (!bytes) return 0;
   if (bytes->size() * 2 > size) std::abort();
-  std::string hex = ToHex(*bytes);
-  if (hex.size() != bytes->size() * 2 || ParseHex(hex) != bytes) std::abort();
+  quillmar::base::SecretString hex = ToHex(*bytes);
+  if (hex.size() != bytes->size() * 2 || ParseHex(hex.view()) != bytes) std::abort();
   return 0;
 }

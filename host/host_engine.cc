@@ -1,5 +1,6 @@
 #include "host/include/host_engine.h"
 
+#include "base/secret_memory.h"
 #include "host/host_messenger.h"
 #include "host/host_texture_registrar.h"
 #include "host/host_thread.h"
@@ -48,6 +49,8 @@ bool HostEngine::Deliver(std::string channel, std::vector<uint8_t> message, Repl
   return thread_->Post([messenger, channel = std::move(channel), message = std::move(message),
                         on_reply = std::move(on_reply)]() mutable {
     messenger->DeliverNow(channel, message, std::move(on_reply));
+    // Calls carry secrets; the message dies with this task.
+    base::SecureWipe(message.data(), message.size());
   });
 }
 

@@ -28,7 +28,7 @@ const char* KindName(MethodReply::Kind kind) {
 MethodReply Undecodable(const std::vector<uint8_t>& bytes) {
   MethodReply reply;
   reply.kind = MethodReply::Kind::kUndecodable;
-  reply.bytes = bytes;
+  reply.bytes.assign(bytes.begin(), bytes.end());
   return reply;
 }
 
@@ -91,7 +91,7 @@ MethodReply DecodeReply(const std::vector<uint8_t>& bytes) {
   } else {
     return Undecodable(bytes);
   }
-  reply.bytes = bytes;
+  reply.bytes.assign(bytes.begin(), bytes.end());
   return reply;
 }
 
@@ -147,7 +147,10 @@ MethodReply TestDriver::CallMethod(const std::string& method, const EncodableVal
   std::optional<std::vector<uint8_t>> bytes =
       DeliverAndWait(EncodeMethodCall(method, arguments), timeout);
   if (!bytes) return MethodReply();
-  return DecodeReply(*bytes);
+  MethodReply reply = DecodeReply(*bytes);
+  // Replies carry secrets; the decoded reply keeps its own wiped copy.
+  base::SecureWipe(bytes->data(), bytes->size());
+  return reply;
 }
 
 std::vector<OutgoingCall> TestDriver::OutgoingCalls() const {

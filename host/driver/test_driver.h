@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/protocol.h"
+#include "base/secret_memory.h"
 #include "channel/encodable_value.h"
 #include "host/include/host_engine.h"
 
@@ -36,7 +37,7 @@ struct MethodReply {
   std::string error_code;
   std::optional<std::string> error_message;  // absent when the reply holds null
   EncodableValue error_details;
-  std::vector<uint8_t> bytes;  // the reply as received; not compared
+  base::SecretBytes bytes;  // the reply as received; not compared
 
   friend bool operator==(const MethodReply& a, const MethodReply& b) {
     return a.kind == b.kind && a.value == b.value && a.error_code == b.error_code &&

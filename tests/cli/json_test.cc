@@ -147,9 +147,10 @@ TEST(JsonTest, DoublesWriteBackExactly) {
                            -1e21};
   for (double value : values) {
     EncodableValue read = ParseJson(WriteJson(EncodableValue(value)));
-    ASSERT_TRUE(read.Holds<double>()) << WriteJson(EncodableValue(value));
+    ASSERT_TRUE(read.Holds<double>()) << WriteJson(EncodableValue(value)).view();
     double back = *read.GetIf<double>();
-    EXPECT_EQ(std::memcmp(&back, &value, sizeof(double)), 0) << WriteJson(EncodableValue(value));
+    EXPECT_EQ(std::memcmp(&back, &value, sizeof(double)), 0)
+        << WriteJson(EncodableValue(value)).view();
   }
 }
 
@@ -167,8 +168,8 @@ TEST(JsonTest, CustomValuesWriteAsATag) {
 }
 
 TEST(HexTest, ReadsPairsInEitherCaseAcrossBlanks) {
-  EXPECT_EQ(ParseHex("00 fF\n7a"), (Bytes{0, 255, 0x7a}));
-  EXPECT_EQ(ParseHex(""), Bytes{});
+  EXPECT_EQ(ParseHex("00 fF\n7a"), (base::SecretBytes{0, 255, 0x7a}));
+  EXPECT_EQ(ParseHex(""), base::SecretBytes{});
   EXPECT_EQ(ParseHex("abc"), std::nullopt);
   EXPECT_EQ(ParseHex("a bc"), std::nullopt);
   EXPECT_EQ(ParseHex("zz"), std::nullopt);

@@ -1,12 +1,14 @@
 #include "tools/quillmar_host/commands.h"
 
 #include <iostream>
-#include <iterator>
+#include <istream>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
+#include "base/secret_memory.h"
 #include "tools/quillmar_host/hex.h"
 #include "tools/quillmar_host/json.h"
 #include "tools/quillmar_host/reply_lines.h"
@@ -29,7 +31,7 @@ struct Options {
   bool wait_for_clipboard = true;
   bool view_window = false;
   bool help = false;
-  std::vector<std::string> words;  // the command and its operands
+  std::vector<base::SecretString> words;  // the command and its operands, secrets among them
 };
 
 // What a command needs once its operands are checked.
@@ -37,7 +39,7 @@ struct Command {
   enum class Kind { kCall, kServe, kRaw } kind;
   std::string method;
   EncodableValue arguments;
-  std::vector<uint8_t> message;
+  base::SecretBytes message;
 };
 
 int UsageError(const std::string& problem) {
@@ -48,12 +50,12 @@ int UsageError(const std::string& problem) {
 // The problem with the options, or nothing.
 std::optional<std::string> ParseOptions(int argc, char** argv, Options* options) {
   for (int i = 1; i < argc; ++i) {
-    std::string word = argv[i];
+    std::string_view word = argv[i];
     if (word == "--plugin") {
       if (++i == argc) return "--plugin needs a path";
       options->plugin_path = argv[i];
     } else if (word.starts_with("--plugin=")) {
-      options->plugin_path = word.substr(9);
+      options->plugin_path = std::string(word.substr(9));
     } else if (word == "--no-wait") {
       options->wait_for_clipboard = false;
     } else if (word == "--view") {
@@ -61,26 +63,37 @@ std::optional<std::string> ParseOptions(int argc, char** argv, Options* options)
     } else if (word == "--help" || word == "-h") {
       options->help = true;
     } else if (word.starts_with("--")) {
-      return "unknown option " + word;
+      return std::string("unknown option ").append(word);
     } else {
-      options->words.push_back(word);
+      options->words.emplace_back(word);
     }
   }
   if (options->plugin_path.empty()) options->plugin_path = DefaultPluginPath();
   return std::nullopt;
 }
 
+// All of `input`, in wiped memory: the hex of a message carries secrets.
+base::SecretString ReadAll(std::istream& input) {
+  base::SecretString text;
+  std::streambuf* buffer = input.rdbuf();
+  for (int c = buffer->sbumpc(); c != std::char_traits<char>::eof(); c = buffer->sbumpc()) {
+    text.push_back(static_cast<char>(c));
+  }
+  return text;
+}
+
 // The problem with the command and its operands, or nothing.
-std::optional<std::string> ParseCommand(const std::vector<std::string>& words, Command* command) {
+std::optional<std::string> ParseCommand(const std::vector<base::SecretString>& words,
+                                        Command* command) {
   if (words.empty()) return "no command";
-  const std::string& name = words[0];
+  std::string_view name = words[0].view();
   if (name == "call") {
     if (words.size() < 2 || words.size() > 3) return "call takes METHOD [ARGUMENTS-JSON]";
     command->kind = Command::Kind::kCall;
-    command->method = words[1];
+    command->method = std::string(words[1].view());
     if (words.size() == 3) {
       try {
-        command->arguments = ParseJson(words[2]);
+        command->arguments = ParseJson(words[2].view());
       } catch (const JsonError& error) {
         return std::string("arguments: ") + error.what();
       }
@@ -94,15 +107,15 @@ std::optional<std::string> ParseCommand(const std::vector<std::string>& words, C
   }
   if (name == "raw") {
     if (words.size() != 2) return "raw takes HEX or -";
-    std::string hex = words[1];
-    if (hex == "-") hex.assign(std::istreambuf_iterator<char>(std::cin), {});
-    std::optional<std::vector<uint8_t>> message = ParseHex(hex);
+    base::SecretString hex = words[1];
+    if (hex == "-") hex = ReadAll(std::cin);
+    std::optional<base::SecretBytes> message = ParseHex(hex.view());
     if (!message) return "raw needs pairs of hex digits";
     command->kind = Command::Kind::kRaw;
     command->message = std::move(*message);
     return std::nullopt;
   }
-  return "unknown command " + name;
+  return std::string("unknown command ").append(name);
 }
 
 int RunCall(host::TestDriver& driver, const Command& command, const Options& options,
@@ -123,12 +136,15 @@ int RunCall(host::TestDriver& driver, const Command& command, const Options& opt
 }
 
 int RunRaw(host::TestDriver& driver, const Command& command, LineOutput& output) {
-  std::optional<std::vector<uint8_t>> reply = driver.DeliverAndWait(command.message, kReplyWait);
+  // The host stand-in wipes its copy of the message once delivered.
+  std::optional<std::vector<uint8_t>> reply = driver.DeliverAndWait(
+      std::vector<uint8_t>(command.message.begin(), command.message.end()), kReplyWait);
   if (!reply) {
     std::cerr << "quillmar-host: no reply within " << kReplyWait.count() << " s\n";
     return 1;
   }
   output.Write(ToHex(*reply));
+  base::SecureWipe(reply->data(), reply->size());
   return 0;
 }
 

@@ -14,8 +14,9 @@ bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 }  // namespace
 
-std::optional<std::vector<uint8_t>> ParseHex(std::string_view text) {
-  std::vector<uint8_t> bytes;
+std::optional<base::SecretBytes> ParseHex(std::string_view text) {
+  base::SecretBytes bytes;
+  bytes.reserve(text.size() / 2);
   size_t i = 0;
   for (;;) {
     while (i < text.size() && IsBlank(text[i])) ++i;
@@ -29,13 +30,12 @@ std::optional<std::vector<uint8_t>> ParseHex(std::string_view text) {
   }
 }
 
-std::string ToHex(const std::vector<uint8_t>& bytes) {
+base::SecretString ToHex(const uint8_t* bytes, size_t size) {
   static constexpr char kDigits[] = "0123456789abcdef";
-  std::string text;
-  text.reserve(bytes.size() * 2);
-  for (uint8_t byte : bytes) {
-    text.push_back(kDigits[byte >> 4]);
-    text.push_back(kDigits[byte & 0xF]);
+  base::SecretString text(size * 2, '\0');
+  for (size_t i = 0; i < size; ++i) {
+    text[2 * i] = kDigits[bytes[i] >> 4];
+    text[2 * i + 1] = kDigits[bytes[i] & 0xF];
   }
   return text;
 }

@@ -3,11 +3,14 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <map>
 #include <nlohmann/json.hpp>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "base/base64.h"
+#include "base/secret_memory.h"
 #include "base/utf.h"
 
 namespace quillmar::cli {
@@ -15,8 +18,8 @@ namespace {
 
 using Entries = std::vector<std::pair<std::string, EncodableValue>>;
 
-std::string EncodeBase64(const std::vector<uint8_t>& bytes) {
-  std::string text(base::Base64Length(bytes.size()), '\0');
+base::SecretString EncodeBase64(const std::vector<uint8_t>& bytes) {
+  base::SecretString text(base::Base64Length(bytes.size()), '\0');
   base::EncodeBase64(bytes.data(), bytes.size(), text.data());
   return text;
 }
@@ -118,46 +121,64 @@ EncodableValue BuildObject(Entries entries) {
   }
   EncodableMap map;
   for (auto& [key, value] : entries) {
-    if (!map.emplace(EncodableValue(key), std::move(value)).second) {
-      Fail("duplicate key \"" + key + "\"");
+    // Moved into a value, which wipes itself: a plain copy would not be.
+    EncodableValue name(std::move(key));
+    if (!map.emplace(name, std::move(value)).second) {
+      Fail("duplicate key \"" + *name.GetIf<std::string>() + "\"");
     }
   }
   return EncodableValue(std::move(map));
 }
 
+// The reader's strings, its token buffer among them, grow in wiped memory:
+// the texts it reads carry secrets.
+using ZeroingString = std::basic_string<char, std::char_traits<char>, base::ZeroingAllocator<char>>;
+using ReaderJson = nlohmann::basic_json<std::map, std::vector, ZeroingString>;
+
 // Builds the value from nlohmann's reader as it goes, so that nesting,
-// number ranges and repeated keys are refused on the way.
-class ValueBuilder : public nlohmann::json_sax<nlohmann::json> {
+// number ranges and repeated keys are refused on the way. Not derived from
+// json_sax: the binary readers nlohmann instantiates beside the text reader
+// hand some callbacks a std::string rather than our string type.
+class ValueBuilder {
  public:
+  using number_integer_t = ReaderJson::number_integer_t;
+  using number_unsigned_t = ReaderJson::number_unsigned_t;
+  using number_float_t = ReaderJson::number_float_t;
+  using string_t = ReaderJson::string_t;
+  using binary_t = ReaderJson::binary_t;
+
   EncodableValue TakeValue() { return std::move(value_); }
   const std::string& error() const { return error_; }
 
-  bool null() override { return Put(EncodableValue()); }
-  bool boolean(bool value) override { return Put(EncodableValue(value)); }
-  bool number_integer(number_integer_t value) override { return Put(Integer(value)); }
-  bool number_unsigned(number_unsigned_t value) override {
+  bool null() { return Put(EncodableValue()); }
+  bool boolean(bool value) { return Put(EncodableValue(value)); }
+  bool number_integer(number_integer_t value) { return Put(Integer(value)); }
+  bool number_unsigned(number_unsigned_t value) {
     if (value > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) {
       return Refuse("integer outside the 64-bit range");
     }
     return Put(Integer(static_cast<int64_t>(value)));
   }
   // An integer too large for 64 bits comes here too, as a double.
-  bool number_float(number_float_t value, const string_t& text) override {
-    if (text.find_first_of(".eE") == string_t::npos) {
+  template <class Text>
+  bool number_float(number_float_t value, const Text& text) {
+    if (std::string_view(text).find_first_of(".eE") == std::string_view::npos) {
       return Refuse("integer outside the 64-bit range");
     }
     if (!std::isfinite(value)) return Refuse("number out of range");
     return Put(EncodableValue(value));
   }
-  bool string(string_t& value) override { return Put(EncodableValue(std::move(value))); }
-  bool binary(binary_t&) override { return Refuse("binary values are not JSON"); }
+  bool string(string_t& value) {
+    return Put(EncodableValue(std::string(value.data(), value.size())));
+  }
+  bool binary(binary_t&) { return Refuse("binary values are not JSON"); }
 
-  bool start_object(std::size_t) override { return Open(true); }
-  bool key(string_t& key) override {
-    frames_.back().key = std::move(key);
+  bool start_object(std::size_t) { return Open(true); }
+  bool key(string_t& key) {
+    frames_.back().key.assign(key.data(), key.size());
     return true;
   }
-  bool end_object() override {
+  bool end_object() {
     Frame frame = std::move(frames_.back());
     frames_.pop_back();
     try {
@@ -166,15 +187,14 @@ class ValueBuilder : public nlohmann::json_sax<nlohmann::json> {
       return Refuse(error.what());
     }
   }
-  bool start_array(std::size_t) override { return Open(false); }
-  bool end_array() override {
+  bool start_array(std::size_t) { return Open(false); }
+  bool end_array() {
     Frame frame = std::move(frames_.back());
     frames_.pop_back();
     return Put(EncodableValue(std::move(frame.items)));
   }
 
-  bool parse_error(std::size_t, const std::string&,
-                   const nlohmann::detail::exception& error) override {
+  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& error) {
     return Refuse(error.what());
   }
 
@@ -218,11 +238,14 @@ class ValueBuilder : public nlohmann::json_sax<nlohmann::json> {
 
 // Invalid UTF-8 becomes U+FFFD, one for each maximal invalid subsequence,
 // as the library's own conversions do.
-void WriteString(std::string_view raw, std::string* out) {
+void WriteString(std::string_view raw, base::SecretString* out) {
   static constexpr char kHex[] = "0123456789abcdef";
-  std::string text = base::Utf16ToUtf8(base::Utf8ToUtf16(raw));
+  base::SecretU16String wide(base::MaxUtf16Units(raw.size()), u'\0');
+  wide.resize(*base::Utf8ToUtf16(raw, wide.data(), base::Utf::kReplace));
+  base::SecretString text(base::MaxUtf8Bytes(wide.size()), '\0');
+  text.resize(*base::Utf16ToUtf8(wide.view(), text.data(), base::Utf::kReplace));
   out->push_back('"');
-  for (char c : text) {
+  for (char c : text.view()) {
     auto byte = static_cast<unsigned char>(c);
     switch (byte) {
       case '"':
@@ -282,7 +305,7 @@ std::string FormatListItem(T value) {
 }
 
 template <class T>
-void WriteTypedList(const char* tag, const std::vector<T>& items, std::string* out) {
+void WriteTypedList(const char* tag, const std::vector<T>& items, base::SecretString* out) {
   out->append("{\"").append(tag).append("\": [");
   for (size_t i = 0; i < items.size(); ++i) {
     if (i > 0) out->append(", ");
@@ -304,9 +327,9 @@ bool WritesAsObject(const EncodableMap& map) {
   return !(map.size() == 1 && map.begin()->first.GetIf<std::string>()->starts_with('$'));
 }
 
-void Write(const EncodableValue& value, std::string* out);
+void Write(const EncodableValue& value, base::SecretString* out);
 
-void WriteMap(const EncodableMap& map, std::string* out) {
+void WriteMap(const EncodableMap& map, base::SecretString* out) {
   bool as_object = WritesAsObject(map);
   out->append(as_object ? "{" : "{\"$map\": [");
   bool first = true;
@@ -328,7 +351,7 @@ void WriteMap(const EncodableMap& map, std::string* out) {
   out->append(as_object ? "}" : "]}");
 }
 
-void Write(const EncodableValue& value, std::string* out) {
+void Write(const EncodableValue& value, base::SecretString* out) {
   switch (static_cast<EncodableIndex>(value.index())) {
     case EncodableIndex::kNull:
       out->append("null");
@@ -354,7 +377,9 @@ void Write(const EncodableValue& value, std::string* out) {
       WriteString(*value.GetIf<std::string>(), out);
       return;
     case EncodableIndex::kUint8List:
-      out->append("{\"$bytes\": \"" + EncodeBase64(*value.GetIf<std::vector<uint8_t>>()) + "\"}");
+      out->append("{\"$bytes\": \"")
+          .append(EncodeBase64(*value.GetIf<std::vector<uint8_t>>()))
+          .append("\"}");
       return;
     case EncodableIndex::kInt32List:
       WriteTypedList("$int32list", *value.GetIf<std::vector<int32_t>>(), out);
@@ -391,14 +416,14 @@ void Write(const EncodableValue& value, std::string* out) {
 
 EncodableValue ParseJson(std::string_view text) {
   ValueBuilder builder;
-  if (!nlohmann::json::sax_parse(text.begin(), text.end(), &builder)) {
+  if (!ReaderJson::sax_parse(text.begin(), text.end(), &builder)) {
     throw JsonError(builder.error().empty() ? "not a JSON value" : builder.error());
   }
   return builder.TakeValue();
 }
 
-std::string WriteJson(const EncodableValue& value) {
-  std::string out;
+base::SecretString WriteJson(const EncodableValue& value) {
+  base::SecretString out;
   Write(value, &out);
   return out;
 }

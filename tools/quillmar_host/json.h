@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/secret_memory.h"
 #include "channel/encodable_value.h"
 
 namespace quillmar::cli {
@@ -27,6 +28,7 @@ inline constexpr int kMaxJsonDepth = 512;
 EncodableValue ParseJson(std::string_view text);
 
 // One line of JSON; ", " and ": " separate items. Never throws JsonError.
-std::string WriteJson(const EncodableValue& value);
+// Kept in wiped memory: values carry secrets.
+base::SecretString WriteJson(const EncodableValue& value);
 
 }  // namespace quillmar::cli

@@ -7,41 +7,51 @@ namespace quillmar::cli {
 
 using host::MethodReply;
 
-std::string ReplyLine(const MethodReply& reply, const EncodableValue* id) {
-  std::string line = "{";
-  if (id != nullptr) line += "\"id\": " + WriteJson(*id) + ", ";
+base::SecretString ReplyLine(const MethodReply& reply, const EncodableValue* id) {
+  base::SecretString line("{");
+  if (id != nullptr) line.append("\"id\": ").append(WriteJson(*id)).append(", ");
   switch (reply.kind) {
     case MethodReply::Kind::kSuccess:
-      line += "\"success\": " + WriteJson(reply.value);
+      line.append("\"success\": ").append(WriteJson(reply.value));
       break;
     case MethodReply::Kind::kError:
-      line += "\"error\": {\"code\": " + WriteJson(EncodableValue(reply.error_code)) +
-              ", \"message\": " +
-              (reply.error_message ? WriteJson(EncodableValue(*reply.error_message)) : "null") +
-              ", \"details\": " + WriteJson(reply.error_details) + "}";
+      line.append("\"error\": {\"code\": ")
+          .append(WriteJson(EncodableValue(reply.error_code)))
+          .append(", \"message\": ")
+          .append(reply.error_message ? WriteJson(EncodableValue(*reply.error_message))
+                                      : base::SecretString("null"))
+          .append(", \"details\": ")
+          .append(WriteJson(reply.error_details))
+          .append("}");
       break;
     case MethodReply::Kind::kNotImplemented:
-      line += "\"notImplemented\": true";
+      line.append("\"notImplemented\": true");
       break;
     case MethodReply::Kind::kUndecodable:
-      line += "\"undecodableReply\": \"" + ToHex(reply.bytes) + "\"";
+      line.append("\"undecodableReply\": \"").append(ToHex(reply.bytes)).append("\"");
       break;
     case MethodReply::Kind::kNoReply:
-      line += "\"noReply\": true";
+      line.append("\"noReply\": true");
       break;
   }
-  return line + "}";
+  return line.append("}");
 }
 
-std::string EventLine(const host::OutgoingMessage& message) {
+base::SecretString EventLine(const host::OutgoingMessage& message) {
   host::OutgoingCall call = host::DecodeOutgoing(message);
-  std::string line = call.decoded ? "{\"event\": " + WriteJson(EncodableValue(call.method)) +
-                                        ", \"arguments\": " + WriteJson(call.arguments)
-                                  : "{\"undecodableEvent\": \"" + ToHex(message.bytes) + "\"";
-  if (call.channel != host::kPluginChannel) {
-    line += ", \"channel\": " + WriteJson(EncodableValue(call.channel));
+  base::SecretString line;
+  if (call.decoded) {
+    line.append("{\"event\": ")
+        .append(WriteJson(EncodableValue(call.method)))
+        .append(", \"arguments\": ")
+        .append(WriteJson(call.arguments));
+  } else {
+    line.append("{\"undecodableEvent\": \"").append(ToHex(message.bytes)).append("\"");
   }
-  return line + "}";
+  if (call.channel != host::kPluginChannel) {
+    line.append(", \"channel\": ").append(WriteJson(EncodableValue(call.channel)));
+  }
+  return line.append("}");
 }
 
 }  // namespace quillmar::cli

@@ -1,8 +1,8 @@
-// The JSON lines the command-line host prints for replies and events.
+// The JSON lines the command-line host prints for replies and events, in
+// wiped memory: replies carry secrets.
 #pragma once
 
-#include <string>
-
+#include "base/secret_memory.h"
 #include "channel/encodable_value.h"
 #include "host/driver/test_driver.h"
 
@@ -11,10 +11,10 @@ namespace quillmar::cli {
 // {"success": V}, {"error": {"code": C, "message": M, "details": D}},
 // {"notImplemented": true}, {"undecodableReply": HEX} or {"noReply": true};
 // with `id`, {"id": ID, ...} first.
-std::string ReplyLine(const host::MethodReply& reply, const EncodableValue* id = nullptr);
+base::SecretString ReplyLine(const host::MethodReply& reply, const EncodableValue* id = nullptr);
 
 // {"event": METHOD, "arguments": V}, with "channel" added for a channel other
 // than the plug-in's; {"undecodableEvent": HEX, ...} when it holds no call.
-std::string EventLine(const host::OutgoingMessage& message);
+base::SecretString EventLine(const host::OutgoingMessage& message);
 
 }  // namespace quillmar::cli

@@ -2,13 +2,16 @@
 
 #include <condition_variable>
 #include <functional>
+#include <istream>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
+#include "base/secret_memory.h"
 #include "tools/quillmar_host/json.h"
 #include "tools/quillmar_host/reply_lines.h"
 
@@ -80,7 +83,7 @@ const EncodableValue* Member(const EncodableMap& map, const char* key) {
 }
 
 // The reason `line` is not a call, or nothing.
-std::optional<std::string> ParseRequest(const std::string& line, Request* request) {
+std::optional<std::string> ParseRequest(std::string_view line, Request* request) {
   EncodableValue value;
   try {
     value = ParseJson(line);
@@ -99,8 +102,24 @@ std::optional<std::string> ParseRequest(const std::string& line, Request* reques
   return std::nullopt;
 }
 
-bool IsBlankLine(const std::string& line) {
-  return line.find_first_not_of(" \t\r") == std::string::npos;
+bool IsBlankLine(std::string_view line) {
+  return line.find_first_not_of(" \t\r") == std::string_view::npos;
+}
+
+// std::getline into wiped memory: calls carry secrets, and a growing plain
+// string would free its earlier storage unwiped.
+bool ReadLine(std::istream& input, base::SecretString* line) {
+  line->clear();
+  std::streambuf* buffer = input.rdbuf();
+  for (;;) {
+    int c = buffer->sbumpc();
+    if (c == std::char_traits<char>::eof()) {
+      input.setstate(std::ios::eofbit);
+      return !line->empty();
+    }
+    if (c == '\n') return true;
+    line->push_back(static_cast<char>(c));
+  }
 }
 
 }  // namespace
@@ -108,13 +127,16 @@ bool IsBlankLine(const std::string& line) {
 int Serve(host::TestDriver& driver, std::istream& input, LineOutput& output,
           bool wait_for_clipboard) {
   PendingCalls pending;
-  std::string line;
-  while (std::getline(input, line)) {
-    if (IsBlankLine(line)) continue;
+  base::SecretString line;
+  while (ReadLine(input, &line)) {
+    if (IsBlankLine(line.view())) continue;
     Request request;
-    if (std::optional<std::string> problem = ParseRequest(line, &request)) {
-      output.Write("{\"id\": " + WriteJson(request.id) +
-                   ", \"invalidRequest\": " + WriteJson(EncodableValue(*problem)) + "}");
+    if (std::optional<std::string> problem = ParseRequest(line.view(), &request)) {
+      output.Write(base::SecretString("{\"id\": ")
+                       .append(WriteJson(request.id))
+                       .append(", \"invalidRequest\": ")
+                       .append(WriteJson(EncodableValue(*problem)))
+                       .append("}"));
       continue;
     }
     int clipboard_seconds =
@@ -124,6 +146,7 @@ int Serve(host::TestDriver& driver, std::istream& input, LineOutput& output,
         host::kPluginChannel, host::EncodeMethodCall(request.method, request.arguments),
         [&pending, &output, ticket, clipboard_seconds](std::vector<uint8_t> bytes) {
           host::MethodReply reply = host::DecodeReply(bytes);
+          base::SecureWipe(bytes.data(), bytes.size());
           Clock::time_point keep_alive_until{};
           if (clipboard_seconds > 0 && reply.kind == host::MethodReply::Kind::kSuccess) {
             keep_alive_until =

@@ -76,7 +76,7 @@ host::RegisterFunction LoadPlugin(const std::string& path) {
 }
 #endif
 
-void LineOutput::Write(const std::string& line) {
+void LineOutput::Write(std::string_view line) {
   std::lock_guard lock(mutex_);
   std::fwrite(line.data(), 1, line.size(), stream_);
   std::fputc('\n', stream_);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 #include "channel/encodable_value.h"
 #include "host/driver/test_driver.h"
@@ -35,7 +36,7 @@ host::RegisterFunction LoadPlugin(const std::string& path);
 class LineOutput {
  public:
   explicit LineOutput(std::FILE* stream) : stream_(stream) {}
-  void Write(const std::string& line);
+  void Write(std::string_view line);
 
  private:
   std::FILE* stream_;
