@@ -1,4 +1,5 @@
-// Base64, strict UTF-8 and the JSON reader for the cryptography backends,
+// Base64, strict UTF-8 and the JSON reader for the cryptography backends
+// (the strict UTF-8 also for the Secret Service backend's secrets),
 // over base/'s one copy of each. Unlike the channel's lenient conversions,
 // these refuse what is malformed: a ciphertext that decrypts to broken text
 // is an error, not a string of replacements.
@@ -31,29 +32,41 @@ PlatformString EncodeBase64(const Buffer& bytes) {
   return PlatformString(std::move(text));
 }
 
-Buffer EncodeUtf8(const PlatformString& text) {
+std::optional<Buffer> StrictUtf8(const PlatformString& text) {
   Buffer bytes(base::MaxUtf8Bytes(text.size()));
   std::optional<size_t> size =
       base::Utf16ToUtf8(text.view(), reinterpret_cast<char*>(bytes.data()), base::Utf::kStrict);
-  if (!size) {
-    throw PlatformError(kNoUnicodeTranslation,
-                        PlatformString(u"The text holds an unpaired surrogate."));
-  }
+  if (!size) return std::nullopt;
   bytes.Resize(*size);
   return bytes;
 }
 
-PlatformString DecodeUtf8(const Buffer& bytes) {
+std::optional<PlatformString> StrictUtf16(const Buffer& bytes) {
   base::SecretU16String units(base::MaxUtf16Units(bytes.size()), u'\0');
   std::optional<size_t> size =
       base::Utf8ToUtf16(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
                         units.data(), base::Utf::kStrict);
-  if (!size) {
+  if (!size) return std::nullopt;
+  units.resize(*size);
+  return PlatformString(std::move(units));
+}
+
+Buffer EncodeUtf8(const PlatformString& text) {
+  std::optional<Buffer> bytes = StrictUtf8(text);
+  if (!bytes) {
+    throw PlatformError(kNoUnicodeTranslation,
+                        PlatformString(u"The text holds an unpaired surrogate."));
+  }
+  return std::move(*bytes);
+}
+
+PlatformString DecodeUtf8(const Buffer& bytes) {
+  std::optional<PlatformString> text = StrictUtf16(bytes);
+  if (!text) {
     throw PlatformError(kNoUnicodeTranslation,
                         PlatformString(u"The bytes are not well-formed UTF-8 text."));
   }
-  units.resize(*size);
-  return PlatformString(std::move(units));
+  return std::move(*text);
 }
 
 JsonObject ParseJson(const PlatformString& text) {

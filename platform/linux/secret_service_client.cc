@@ -6,7 +6,7 @@
 #include <string_view>
 #include <utility>
 
-#include "base/utf.h"
+#include "platform/crypto_text.h"
 #include "platform/platform_error.h"
 
 namespace quillmar::platform::secret_service {
@@ -279,22 +279,15 @@ std::string AttributeText(const PlatformString& text) {
 // Strict both ways: a secret that has no exact UTF-8 (or UTF-16) form is
 // refused, not stored or returned with replacements. Zeros are kept.
 Buffer SecretBytes(const PlatformString& text) {
-  Buffer bytes(base::MaxUtf8Bytes(text.size()));
-  std::optional<size_t> size =
-      base::Utf16ToUtf8(text.view(), reinterpret_cast<char*>(bytes.data()), base::Utf::kStrict);
-  if (!size) throw PlatformError(kNoUnicodeTranslation);
-  bytes.Resize(*size);
-  return bytes;
+  std::optional<Buffer> bytes = StrictUtf8(text);
+  if (!bytes) throw PlatformError(kNoUnicodeTranslation);
+  return std::move(*bytes);
 }
 
 PlatformString SecretText(const Buffer& bytes) {
-  base::SecretU16String wide(base::MaxUtf16Units(bytes.size()), u'\0');
-  std::optional<size_t> size =
-      base::Utf8ToUtf16(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
-                        wide.data(), base::Utf::kStrict);
-  if (!size) throw PlatformError(kNoUnicodeTranslation);
-  wide.resize(*size);
-  return PlatformString(std::move(wide));
+  std::optional<PlatformString> text = StrictUtf16(bytes);
+  if (!text) throw PlatformError(kNoUnicodeTranslation);
+  return std::move(*text);
 }
 
 bool Contains(const SecretSchema& schema, const Attributes& attributes) {
