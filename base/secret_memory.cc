@@ -15,9 +15,9 @@ void FreeSecretBlock(void* block, size_t size, size_t alignment) noexcept {
   if (block == nullptr) return;
   SecureWipe(block, size);
   if (alignment > __STDCPP_DEFAULT_NEW_ALIGNMENT__) {
-    ::operator delete(block, size, std::align_val_t(alignment));
+    ::operator delete(block, std::align_val_t(alignment));
   } else {
-    ::operator delete(block, size);
+    ::operator delete(block);
   }
 }
 
