@@ -10,7 +10,6 @@
 #include <functional>
 #include <optional>
 #include <ostream>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -27,23 +26,6 @@
 
 namespace quillmar::testing {
 namespace {
-
-// Long enough to outgrow any in-object buffer on its way.
-std::string MakeSecret() {
-  std::random_device device;
-  std::string secret = "sekret-";
-  for (int i = 0; i < 40; ++i) secret.push_back(static_cast<char>('a' + device() % 26));
-  return secret;
-}
-
-std::string Utf16Bytes(const std::string& ascii) {
-  std::string bytes;
-  for (char c : ascii) {
-    bytes.push_back(c);
-    bytes.push_back('\0');
-  }
-  return bytes;
-}
 
 std::string ReadAll(std::FILE* file) {
   std::rewind(file);
@@ -127,7 +109,7 @@ const CommandLinePath kPaths[] = {
 class CommandLineWiping : public ::testing::TestWithParam<CommandLinePath> {};
 
 TEST_P(CommandLineWiping, FreesNoBlockHoldingTheSecret) {
-  std::string secret = MakeSecret();
+  std::string secret = MakeSecret(40);
   std::string wide_secret = Utf16Bytes(secret);
   std::string hex_secret = HexOf(secret);
   std::string input = GetParam().input(secret);

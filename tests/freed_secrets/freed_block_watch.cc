@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <new>
+#include <random>
 
 namespace quillmar::testing {
 namespace {
@@ -121,3 +122,23 @@ void operator delete(void* block, std::align_val_t, const std::nothrow_t&) noexc
 void operator delete[](void* block, std::align_val_t, const std::nothrow_t&) noexcept {
   Release(block);
 }
+
+namespace quillmar::testing {
+
+std::string MakeSecret(size_t letters) {
+  std::random_device device;
+  std::string secret = "sekret-";
+  for (size_t i = 0; i < letters; ++i) secret.push_back(static_cast<char>('a' + device() % 26));
+  return secret;
+}
+
+std::string Utf16Bytes(std::string_view ascii) {
+  std::string bytes;
+  for (char c : ascii) {
+    bytes.push_back(c);
+    bytes.push_back('\0');
+  }
+  return bytes;
+}
+
+}  // namespace quillmar::testing

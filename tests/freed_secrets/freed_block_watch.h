@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -24,5 +25,13 @@ class FreedBlockWatch {
 
 // True when `bytes` holds `marker`.
 bool Holds(const void* bytes, size_t size, std::string_view marker);
+
+// A text no one else writes: "sekret-" and `letters` random letters, made at
+// run time, so that no constant of the binary and no string of the test
+// framework holds it. Call it before a watch starts.
+std::string MakeSecret(size_t letters);
+
+// The UTF-16 code units of an ASCII text, as bytes.
+std::string Utf16Bytes(std::string_view ascii);
 
 }  // namespace quillmar::testing

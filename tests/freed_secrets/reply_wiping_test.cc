@@ -8,7 +8,6 @@
 #include <functional>
 #include <memory>
 #include <ostream>
-#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,25 +45,6 @@ class CapturingMessenger : public BinaryMessenger {
  private:
   BinaryMessageHandler handler_;
 };
-
-// A text no one else writes: made at run time, so that no constant of the
-// binary and no string of the test framework holds it.
-std::string MakeSecret() {
-  std::random_device device;
-  std::string secret = "sekret-";
-  for (int i = 0; i < 24; ++i) secret.push_back(static_cast<char>('a' + device() % 26));
-  return secret;
-}
-
-// The UTF-16 code units of an ASCII text, as bytes.
-std::string Utf16Bytes(const std::string& ascii) {
-  std::string bytes;
-  for (char c : ascii) {
-    bytes.push_back(c);
-    bytes.push_back('\0');
-  }
-  return bytes;
-}
 
 std::string Base64Decoded(const std::string& text) {
   platform::Buffer bytes = DecodeBase64Text(text);
@@ -119,7 +99,7 @@ constexpr char kKey[] =
 constexpr char kSalt[] = "AQIDBAUGBwgJCgsMDQ4PEBESExQVFhcYGRobHB0eHyA=";
 
 SecretCall StoredItem(Services& services, bool vault, bool modern) {
-  std::string secret = MakeSecret();
+  std::string secret = MakeSecret(24);
   services.version.set_windows10_or_later(modern);
   if (vault) {
     services.vault.Put(kResourceName, Utf8ToWide("entry"), Utf8ToWide(secret));
@@ -133,7 +113,7 @@ SecretCall StoredItem(Services& services, bool vault, bool modern) {
 }
 
 SecretCall KeyEncrypted(Services&) {
-  std::string secret = MakeSecret();
+  std::string secret = MakeSecret(24);
   std::string text =
       ReplyText(HandleEncryptToStringWithKey,
                 MapArgs({{"message", secret}, {"key512Base64", kKey}}), "encryptedMessage");
@@ -143,7 +123,7 @@ SecretCall KeyEncrypted(Services&) {
 }
 
 SecretCall PasswordEncrypted(Services&) {
-  std::string secret = MakeSecret();
+  std::string secret = MakeSecret(24);
   std::string text =
       ReplyText(HandleEncryptToStringWithPassword,
                 MapArgs({{"message", secret}, {"password", "pw"}}), "encryptedMessage");
@@ -154,7 +134,7 @@ SecretCall PasswordEncrypted(Services&) {
 
 // The bits are known from a first, unwatched call with the same arguments.
 SecretCall DerivedBits(Services&) {
-  EncodableValue arguments = MapArgs({{"password", MakeSecret()},
+  EncodableValue arguments = MapArgs({{"password", MakeSecret(24)},
                                       {"saltBase64", kSalt},
                                       {"iterationCount", 1000},
                                       {"outputByteLength", 64}});
@@ -163,7 +143,7 @@ SecretCall DerivedBits(Services&) {
 }
 
 SecretCall ChallengeResponse(Services&) {
-  EncodableValue arguments = MapArgs({{"password", MakeSecret()},
+  EncodableValue arguments = MapArgs({{"password", MakeSecret(24)},
                                       {"passwordDerivationSaltBase64", kSalt},
                                       {"passwordChallengeBase64", "wMHCw8TFxsfIycrLzM3Ozw=="}});
   std::string response =
@@ -196,7 +176,7 @@ SecretCall RsaEncrypted(Services&) {
                                  " && openssl pkey -inform DER -in p8.der -pubout -outform DER"
                                  " | openssl base64 -A; rm -r " +
                                  directory);
-  std::string secret = MakeSecret();
+  std::string secret = MakeSecret(24);
   std::string ciphertext =
       ReplyText(HandleEncryptToStringWithPublicKey,
                 MapArgs({{"message", secret}, {"publicKeyBase64", public_key}}), "ciphertext");

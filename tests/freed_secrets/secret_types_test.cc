@@ -5,7 +5,6 @@
 
 #include <functional>
 #include <ostream>
-#include <random>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -23,30 +22,12 @@ using base::SecretString;
 using base::SecretU16String;
 using platform::PlatformString;
 
-// Made at run time, so that no constant of the binary holds it; too long
-// to fit inside a plain string object.
-std::string MakeSecret(size_t length) {
-  std::random_device device;
-  std::string secret;
-  for (size_t i = 0; i < length; ++i) secret.push_back(static_cast<char>('a' + device() % 26));
-  return secret;
-}
-
 // Widened unit by unit: a plain std::u16string on the way would be freed
 // holding the secret.
 SecretU16String Widened(std::string_view ascii) {
   SecretU16String wide;
   for (char c : ascii) wide.push_back(static_cast<char16_t>(c));
   return wide;
-}
-
-std::string Utf16Bytes(std::string_view ascii) {
-  std::string bytes;
-  for (char c : ascii) {
-    bytes.push_back(c);
-    bytes.push_back('\0');
-  }
-  return bytes;
 }
 
 SecretBytes BytesOf(std::string_view text) { return SecretBytes(text.begin(), text.end()); }
