@@ -45,20 +45,19 @@ LRESULT CALLBACK TaskWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
   return DefWindowProcW(window, message, wparam, lparam);
 }
 
+void RegisterWindowClass(const wchar_t* name, WNDPROC procedure) {
+  WNDCLASSEXW window_class{};
+  window_class.cbSize = sizeof(window_class);
+  window_class.lpfnWndProc = procedure;
+  window_class.hInstance = ThisModule();
+  window_class.lpszClassName = name;
+  RegisterClassExW(&window_class);
+}
+
 void RegisterClasses() {
   static const bool registered = [] {
-    WNDCLASSEXW tasks{};
-    tasks.cbSize = sizeof(tasks);
-    tasks.lpfnWndProc = TaskWindowProc;
-    tasks.hInstance = ThisModule();
-    tasks.lpszClassName = kTaskWindowClass;
-    RegisterClassExW(&tasks);
-    WNDCLASSEXW view{};
-    view.cbSize = sizeof(view);
-    view.lpfnWndProc = DefWindowProcW;
-    view.hInstance = ThisModule();
-    view.lpszClassName = kViewWindowClass;
-    RegisterClassExW(&view);
+    RegisterWindowClass(kTaskWindowClass, TaskWindowProc);
+    RegisterWindowClass(kViewWindowClass, DefWindowProcW);
     return true;
   }();
   (void)registered;
