@@ -4,6 +4,8 @@
 // shared with the other processes of the same user.
 #pragma once
 
+#include <functional>
+
 #include "platform/platform_error.h"
 #include "platform/platform_string.h"
 
@@ -42,17 +44,21 @@ class PasswordVault {
   virtual void Add(const PasswordCredential& credential) = 0;
 
   // Stores the entry only where the vault holds none of that resource and
-  // user name, and never replaces one: false, changing nothing, when there
-  // is one. Raises as Add. This default looks and then adds, so a writer of
-  // another process can slip in between; a backend that can store without
-  // that gap overrides it.
-  virtual bool AddIfMissing(const PasswordCredential& credential) {
+  // user name and `wanted`, asked after that look, still answers true; never
+  // replaces an entry. False, changing nothing, otherwise. Raises as Add.
+  // `wanted` must not call the vault. This default looks, asks and then
+  // adds, so a writer or remover of another process can slip in between; a
+  // backend that can take the three as one step, in turn with its Retrieve
+  // and its writes, overrides it.
+  virtual bool AddIfMissing(const PasswordCredential& credential,
+                            const std::function<bool()>& wanted) {
     try {
       Retrieve(credential.resource, credential.user_name);
       return false;
     } catch (const PlatformError& error) {
       if (error.code() != kENotFound) throw;
     }
+    if (!wanted()) return false;
     Add(credential);
     return true;
   }

@@ -70,6 +70,12 @@ uint32_t DeleteLegacyCredential(std::string_view key) {
   return status == platform::kErrorNotFound ? platform::kErrorSuccess : status;
 }
 
+// True while the legacy store still holds exactly `value` for the key.
+bool LegacyCredentialHolds(std::string_view key, std::string_view value) {
+  LegacyCredential legacy = ReadLegacyCredential(key);
+  return legacy.status == platform::kErrorSuccess && legacy.text && legacy.value() == value;
+}
+
 void MigrateLegacyCredential(std::string_view key, std::string_view value) {
   try {
     auto& vault = platform::Current<platform::PasswordVault>();
@@ -77,8 +83,10 @@ void MigrateLegacyCredential(std::string_view key, std::string_view value) {
     platform::PlatformString user_name = Utf8ToWide(key);
     // An entry that appeared since the read (an upsert of another process)
     // is newer than the legacy value and stays; the credential is then
-    // superseded all the same.
-    vault.AddIfMissing({kResourceName, user_name, Utf8ToWide(value)});
+    // superseded all the same. A credential deleted or changed since the
+    // read is not moved: a delete of another process would see it return.
+    vault.AddIfMissing({kResourceName, user_name, Utf8ToWide(value)},
+                       [&] { return LegacyCredentialHolds(key, value); });
     vault.Retrieve(kResourceName, user_name);
     DeleteLegacyCredential(key);
   } catch (...) {

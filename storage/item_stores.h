@@ -26,6 +26,11 @@ platform::PlatformString ReadVaultPassword(const platform::PlatformString& key);
 struct LegacyCredential {
   uint32_t status = 0;                   // Win32 status; not-found reads as 0
   std::optional<platform::Buffer> text;  // the value's UTF-8 bytes
+
+  // The value's bytes as text; only while there is a value.
+  std::string_view value() const {
+    return {reinterpret_cast<const char*>(text->data()), text->size()};
+  }
 };
 
 LegacyCredential ReadLegacyCredential(std::string_view key);

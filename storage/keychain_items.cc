@@ -50,9 +50,7 @@ EncodableValue ReadFromVault(const std::string& key) {
     if (!password.empty()) return FoundReply(EncodableValue(WideToUtf8(password)));
     LegacyCredential legacy = ReadLegacyCredential(key);
     if (legacy.status == platform::kErrorSuccess && legacy.text) {
-      std::string_view text(reinterpret_cast<const char*>(legacy.text->data()),
-                            legacy.text->size());
-      MigrateLegacyCredential(key, text);
+      MigrateLegacyCredential(key, legacy.value());
       return FoundReply(TextValue(*legacy.text));
     }
     return FoundReply(EncodableValue());

@@ -50,10 +50,13 @@ void FakeVault::Add(const PasswordCredential& credential) {
   entries_[NameOf(credential.resource, credential.user_name)] = credential.password;
 }
 
-bool FakeVault::AddIfMissing(const PasswordCredential& credential) {
+bool FakeVault::AddIfMissing(const PasswordCredential& credential,
+                             const std::function<bool()>& wanted) {
   std::unique_lock lock = Enter(Op::kAddIfMissing);
-  return entries_.emplace(NameOf(credential.resource, credential.user_name), credential.password)
-      .second;
+  Name name = NameOf(credential.resource, credential.user_name);
+  if (entries_.count(name) != 0 || !wanted()) return false;
+  entries_.emplace(std::move(name), credential.password);
+  return true;
 }
 
 void FakeVault::Remove(const PasswordCredential& credential) {

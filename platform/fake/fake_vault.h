@@ -39,8 +39,9 @@ class FakeVault : public PasswordVault {
                               const PlatformString& user_name) override;
   void RetrievePassword(PasswordCredential* credential) override;
   void Add(const PasswordCredential& credential) override;
-  // Looks and stores in one step, under the one mutex.
-  bool AddIfMissing(const PasswordCredential& credential) override;
+  // Looks, asks and stores in one step, under the one mutex.
+  bool AddIfMissing(const PasswordCredential& credential,
+                    const std::function<bool()>& wanted) override;
   void Remove(const PasswordCredential& credential) override;
 
  private:

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -17,14 +18,16 @@
 namespace quillmar::platform {
 namespace {
 
-// The vault writes of all of this user's processes take turns, so that the
-// look and the store of AddIfMissing are one step for every writer of this
-// library: threads through a mutex, processes through an advisory lock on a
-// file in the user's runtime directory, which the system releases when its
+// The vault's looks and writes of all of this user's processes take turns,
+// so that AddIfMissing's look, question and store are one step against every
+// Retrieve and write of this library: a delete that has removed the legacy
+// copy and then found no entry cannot miss an entry a move stores after it.
+// Threads take turns through a mutex, processes through an advisory lock on
+// a file in the user's runtime directory, which the system releases when its
 // holder dies. Where that file cannot be opened, processes do not take turns.
-class WriteTurn {
+class VaultTurn {
  public:
-  WriteTurn() : hold_(Mutex()) {
+  VaultTurn() : hold_(Mutex()) {
     int fd = LockFile();
     if (fd < 0) return;
     while (flock(fd, LOCK_EX) != 0) {
@@ -32,11 +35,11 @@ class WriteTurn {
     }
     fd_ = fd;
   }
-  ~WriteTurn() {
+  ~VaultTurn() {
     if (fd_ >= 0) flock(fd_, LOCK_UN);
   }
-  WriteTurn(const WriteTurn&) = delete;
-  WriteTurn& operator=(const WriteTurn&) = delete;
+  VaultTurn(const VaultTurn&) = delete;
+  VaultTurn& operator=(const VaultTurn&) = delete;
 
  private:
   static std::mutex& Mutex() {
@@ -76,6 +79,7 @@ class SecretServiceVault : public PasswordVault {
 
   PasswordCredential Retrieve(const PlatformString& resource,
                               const PlatformString& user_name) override {
+    VaultTurn turn;
     if (!secret_service::Contains(VaultSchema(), EntryName(resource, user_name))) {
       throw PlatformError(kENotFound);
     }
@@ -91,14 +95,16 @@ class SecretServiceVault : public PasswordVault {
 
   // The service replaces the item of equal attributes in place.
   void Add(const PasswordCredential& credential) override {
-    WriteTurn turn;
+    VaultTurn turn;
     Store(credential);
   }
 
-  bool AddIfMissing(const PasswordCredential& credential) override {
-    WriteTurn turn;
+  bool AddIfMissing(const PasswordCredential& credential,
+                    const std::function<bool()>& wanted) override {
+    VaultTurn turn;
     if (secret_service::Contains(VaultSchema(),
-                                 EntryName(credential.resource, credential.user_name))) {
+                                 EntryName(credential.resource, credential.user_name)) ||
+        !wanted()) {
       return false;
     }
     Store(credential);

@@ -66,7 +66,8 @@ TEST_F(ModernStoreTest, GetMovesALegacyItemIntoTheVault) {
   EXPECT_EQ(VaultValue("k"), "old secret");
   EXPECT_EQ(LegacyBlob("k"), std::nullopt);
   ExpectSuccess(Call(HandleGetKeychainItem, Args("k")), GetReply({}, true, "old secret"));
-  EXPECT_EQ(credentials_.calls(Credentials::kRead), 1);
+  // The read and the move's check that the copy is still there; none later.
+  EXPECT_EQ(credentials_.calls(Credentials::kRead), 2);
 }
 
 TEST_F(ModernStoreTest, GetKeepsTheLegacyItemWhenTheVaultRefusesIt) {
@@ -249,6 +250,31 @@ TEST_F(ModernStoreTest, MoveKeepsAnEntryAnotherProcessWroteMeanwhile) {
   EXPECT_EQ(VaultValue("k"), "acknowledged");
   EXPECT_EQ(LegacyBlob("k"), std::nullopt);
   ExpectSuccess(Call(HandleGetKeychainItem, Args("k")), GetReply({}, true, "acknowledged"));
+}
+
+// Another process's delete, between this read of the legacy copy and its
+// move, removes the copy and finds no vault entry yet: the move must not
+// store what was deleted.
+TEST_F(ModernStoreTest, MoveDropsALegacyCopyDeletedMeanwhile) {
+  PutLegacy("k", "legacy");
+  vault_.RunBeforeNext(Vault::kAddIfMissing,
+                       [this] { credentials_.Delete(platform::PlatformString(u"Quillmar:k")); });
+
+  ExpectSuccess(Call(HandleGetKeychainItem, Args("k")), GetReply({}, true, "legacy"));
+
+  EXPECT_EQ(VaultValue("k"), std::nullopt);
+  ExpectSuccess(Call(HandleGetKeychainItem, Args("k")), GetReply({}, true, {}));
+}
+
+TEST_F(ModernStoreTest, MoveLeavesALegacyCopyRewrittenMeanwhileForTheNextRead) {
+  PutLegacy("k", "legacy");
+  vault_.RunBeforeNext(Vault::kAddIfMissing, [this] { PutLegacy("k", "rewritten"); });
+
+  ExpectSuccess(Call(HandleGetKeychainItem, Args("k")), GetReply({}, true, "legacy"));
+
+  EXPECT_EQ(VaultValue("k"), std::nullopt);
+  ExpectSuccess(Call(HandleGetKeychainItem, Args("k")), GetReply({}, true, "rewritten"));
+  EXPECT_EQ(VaultValue("k"), "rewritten");
 }
 
 TEST_F(ModernStoreTest, UpsertWhoseWriteFailsLeavesANewKeyUnstored) {

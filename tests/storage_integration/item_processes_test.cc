@@ -287,6 +287,35 @@ TEST_F(ItemProcessesTest, ReaderMovingALegacyCopyNeverUndoesAnAcknowledgedUpsert
   }
 }
 
+// A read that moves a legacy copy while another process deletes the key:
+// once both have answered, the key is in neither store.
+TEST_F(ItemProcessesTest, ReaderMovingALegacyCopyNeverUndoesADelete) {
+  milliseconds lifetime = HostLifetime("getKeychainItem", KeyArgs(Key("absent")));
+  std::mt19937 random = SeededRandom();
+  std::uniform_int_distribution<int> head_start(0, static_cast<int>(lifetime.count() / 2));
+
+  for (int run = 0; run < 40; ++run) {
+    std::string key = Key("delete-race-" + std::to_string(run));
+    PutLegacy(key, "legacy");
+    bool reader_first = random() % 2 == 0;
+    auto start = [&](bool reader) {
+      return reader ? StartHost("getKeychainItem", KeyArgs(key))
+                    : StartHost("deleteKeychainItem", KeyArgs(key));
+    };
+    std::unique_ptr<ChildProcess> first = start(reader_first);
+    std::this_thread::sleep_for(milliseconds(head_start(random)));
+    std::unique_ptr<ChildProcess> second = start(!reader_first);
+    std::string read = (reader_first ? first : second)->ReadLine(seconds(30));
+    std::string deleted = (reader_first ? second : first)->ReadLine(seconds(30));
+
+    EXPECT_EQ(deleted, kDeleted) << "run " << run;
+    EXPECT_TRUE(read == Found("legacy") || read == kMissing) << "run " << run << ": " << read;
+    EXPECT_EQ(VaultValue(key), std::nullopt) << "run " << run << ", reader first " << reader_first;
+    EXPECT_EQ(LegacyStatus(key), platform::kErrorNotFound) << "run " << run;
+    Host("deleteKeychainItem", KeyArgs(key));
+  }
+}
+
 // These two start their own conditions, so they need no session of the caller.
 TEST(SecretServiceFailureTest, MissingSessionBusIsReportedNotBypassed) {
   std::string no_bus = "env -u DBUS_SESSION_BUS_ADDRESS -u DISPLAY XDG_RUNTIME_DIR=/nonexistent";
