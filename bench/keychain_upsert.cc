@@ -26,16 +26,26 @@ using Clock = std::chrono::steady_clock;
 using quillmar::EncodableMap;
 using quillmar::EncodableValue;
 
-// The median time of `count` runs of `operation`, in milliseconds.
-double MedianMilliseconds(int count, const std::function<void(int)>& operation) {
-  std::vector<double> times;
+using Operation = std::function<void(int)>;
+
+// The median time in milliseconds of each operation over `count` rounds.
+// Each round runs every operation once, in turn, so that all of them meet
+// the store in the same state and under the same load.
+std::vector<double> MedianMilliseconds(int count, const std::vector<Operation>& operations) {
+  std::vector<std::vector<double>> times(operations.size());
   for (int i = 0; i < count; ++i) {
-    auto start = Clock::now();
-    operation(i);
-    times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    for (size_t op = 0; op < operations.size(); ++op) {
+      auto start = Clock::now();
+      operations[op](i);
+      times[op].push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    }
   }
-  std::sort(times.begin(), times.end());
-  return times[times.size() / 2];
+  std::vector<double> medians;
+  for (std::vector<double>& samples : times) {
+    std::sort(samples.begin(), samples.end());
+    medians.push_back(samples[samples.size() / 2]);
+  }
+  return medians;
 }
 
 EncodableValue ItemArguments(const std::string& key, const std::string& value) {
@@ -70,7 +80,8 @@ int main(int argc, char** argv) {
   for (int i = 0; i < items; i += 100) {
     int batch = std::min(100, items - i);
     fill_last = MedianMilliseconds(
-        batch, [&](int j) { add(prefix + std::to_string(i + j), "filler " + std::to_string(j)); });
+        batch,
+        {[&](int j) { add(prefix + std::to_string(i + j), "filler " + std::to_string(j)); }})[0];
   }
 
   quillmar::host::TestDriver driver;
@@ -81,22 +92,23 @@ int main(int argc, char** argv) {
     return 1;
   }
   bool all_stored = true;
-  double upsert = MedianMilliseconds(rounds, [&](int i) {
-    all_stored &= Stored(
-        driver.CallMethod("upsertKeychainItem", ItemArguments(key, "value " + std::to_string(i))));
-  });
-  double in_place =
-      MedianMilliseconds(rounds, [&](int i) { add(key, "direct " + std::to_string(i)); });
-  double remove_then_add = MedianMilliseconds(rounds, [&](int i) {
-    quillmar::platform::PasswordCredential existing =
-        vault.Retrieve(quillmar::kResourceName, quillmar::Utf8ToWide(key));
-    vault.RetrievePassword(&existing);
-    vault.Remove(existing);
-    add(key, "two steps " + std::to_string(i));
-  });
   EncodableValue read_arguments(EncodableMap{{EncodableValue("itemKey"), EncodableValue(key)}});
-  double read = MedianMilliseconds(
-      rounds, [&](int) { driver.CallMethod("getKeychainItem", read_arguments); });
+  std::vector<double> medians = MedianMilliseconds(
+      rounds, {[&](int i) {
+                 all_stored &= Stored(driver.CallMethod(
+                     "upsertKeychainItem", ItemArguments(key, "value " + std::to_string(i))));
+               },
+               [&](int i) { add(key, "direct " + std::to_string(i)); },
+               [&](int i) {
+                 quillmar::platform::PasswordCredential existing =
+                     vault.Retrieve(quillmar::kResourceName, quillmar::Utf8ToWide(key));
+                 vault.RetrievePassword(&existing);
+                 vault.Remove(existing);
+                 add(key, "two steps " + std::to_string(i));
+               },
+               [&](int) { driver.CallMethod("getKeychainItem", read_arguments); }});
+  double upsert = medians[0], in_place = medians[1], remove_then_add = medians[2],
+         read = medians[3];
 
   std::printf("keyring of %d items (new-item add at the end of the fill: %.1f ms)\n", items,
               fill_last);
