@@ -255,33 +255,54 @@ TEST_F(ItemProcessesTest, DeleteKilledAnywhereNeverBringsTheLegacyCopyBack) {
   EXPECT_EQ(Host("deleteKeychainItem", KeyArgs(key)), kDeleted);
 }
 
+// A reader of a key racing another process's call on it: which of the two
+// starts first, and how long before the other, is chosen at random.
+class ReaderRace {
+ public:
+  ReaderRace()
+      : random_(SeededRandom()),
+        head_start_(0, static_cast<int>(
+                           HostLifetime("getKeychainItem", KeyArgs("race-absent")).count() / 2)) {}
+
+  struct Replies {
+    std::string read;
+    std::string other;
+  };
+  Replies Run(const std::string& key, const std::string& method, const std::string& arguments) {
+    bool reader_first = random_() % 2 == 0;
+    auto start = [&](bool reader) {
+      return reader ? StartHost("getKeychainItem", KeyArgs(key)) : StartHost(method, arguments);
+    };
+    std::unique_ptr<ChildProcess> first = start(reader_first);
+    std::this_thread::sleep_for(milliseconds(head_start_(random_)));
+    std::unique_ptr<ChildProcess> second = start(!reader_first);
+    std::string read = (reader_first ? first : second)->ReadLine(seconds(30));
+    std::string other = (reader_first ? second : first)->ReadLine(seconds(30));
+    return {read, other};
+  }
+
+ private:
+  std::mt19937 random_;
+  std::uniform_int_distribution<int> head_start_;
+};
+
 // A read that moves a legacy copy while another process upserts the key:
 // the acknowledged upsert stays, whether the vault held the key before or not.
 TEST_F(ItemProcessesTest, ReaderMovingALegacyCopyNeverUndoesAnAcknowledgedUpsert) {
-  milliseconds lifetime = HostLifetime("getKeychainItem", KeyArgs(Key("absent")));
-  std::mt19937 random = SeededRandom();
-  std::uniform_int_distribution<int> head_start(0, static_cast<int>(lifetime.count() / 2));
-
+  ReaderRace race;
   for (int run = 0; run < 16; ++run) {
     std::string key = Key("race-" + std::to_string(run));
     bool in_vault = run % 2 == 0;
     if (in_vault) PutVault(key, "before");
     PutLegacy(key, "legacy");
-    std::unique_ptr<ChildProcess> first, second;
-    bool reader_first = random() % 2 == 0;
-    auto start = [&](bool reader) {
-      return reader ? StartHost("getKeychainItem", KeyArgs(key))
-                    : StartHost("upsertKeychainItem", ItemArgs(key, "acknowledged"));
-    };
-    first = start(reader_first);
-    std::this_thread::sleep_for(milliseconds(head_start(random)));
-    second = start(!reader_first);
-    std::string read = (reader_first ? first : second)->ReadLine(seconds(30));
-    std::string written = (reader_first ? second : first)->ReadLine(seconds(30));
 
-    EXPECT_EQ(written, kStored) << "run " << run;
-    EXPECT_TRUE(read == Found(in_vault ? "before" : "legacy") || read == Found("acknowledged"))
-        << "run " << run << ": " << read;
+    ReaderRace::Replies replies =
+        race.Run(key, "upsertKeychainItem", ItemArgs(key, "acknowledged"));
+
+    EXPECT_EQ(replies.other, kStored) << "run " << run;
+    EXPECT_TRUE(replies.read == Found(in_vault ? "before" : "legacy") ||
+                replies.read == Found("acknowledged"))
+        << "run " << run << ": " << replies.read;
     EXPECT_EQ(VaultValue(key), "acknowledged") << "run " << run;
     EXPECT_EQ(Host("deleteKeychainItem", KeyArgs(key)), kDeleted);
   }
@@ -290,27 +311,17 @@ TEST_F(ItemProcessesTest, ReaderMovingALegacyCopyNeverUndoesAnAcknowledgedUpsert
 // A read that moves a legacy copy while another process deletes the key:
 // once both have answered, the key is in neither store.
 TEST_F(ItemProcessesTest, ReaderMovingALegacyCopyNeverUndoesADelete) {
-  milliseconds lifetime = HostLifetime("getKeychainItem", KeyArgs(Key("absent")));
-  std::mt19937 random = SeededRandom();
-  std::uniform_int_distribution<int> head_start(0, static_cast<int>(lifetime.count() / 2));
-
+  ReaderRace race;
   for (int run = 0; run < 40; ++run) {
     std::string key = Key("delete-race-" + std::to_string(run));
     PutLegacy(key, "legacy");
-    bool reader_first = random() % 2 == 0;
-    auto start = [&](bool reader) {
-      return reader ? StartHost("getKeychainItem", KeyArgs(key))
-                    : StartHost("deleteKeychainItem", KeyArgs(key));
-    };
-    std::unique_ptr<ChildProcess> first = start(reader_first);
-    std::this_thread::sleep_for(milliseconds(head_start(random)));
-    std::unique_ptr<ChildProcess> second = start(!reader_first);
-    std::string read = (reader_first ? first : second)->ReadLine(seconds(30));
-    std::string deleted = (reader_first ? second : first)->ReadLine(seconds(30));
 
-    EXPECT_EQ(deleted, kDeleted) << "run " << run;
-    EXPECT_TRUE(read == Found("legacy") || read == kMissing) << "run " << run << ": " << read;
-    EXPECT_EQ(VaultValue(key), std::nullopt) << "run " << run << ", reader first " << reader_first;
+    ReaderRace::Replies replies = race.Run(key, "deleteKeychainItem", KeyArgs(key));
+
+    EXPECT_EQ(replies.other, kDeleted) << "run " << run;
+    EXPECT_TRUE(replies.read == Found("legacy") || replies.read == kMissing)
+        << "run " << run << ": " << replies.read;
+    EXPECT_EQ(VaultValue(key), std::nullopt) << "run " << run;
     EXPECT_EQ(LegacyStatus(key), platform::kErrorNotFound) << "run " << run;
     Host("deleteKeychainItem", KeyArgs(key));
   }
