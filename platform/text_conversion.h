@@ -17,35 +17,18 @@
 #pragma once
 
 #include <cstddef>
-#include <memory>
+#include <functional>
 #include <string>
 #include <string_view>
-#include <type_traits>
 
 namespace quillmar::platform {
 
-// A callable that gives room for a number of units, referred to, not owned:
-// it lives as long as the conversion call.
+// Gives room for a number of units and returns where they go.
 template <typename Unit>
-class TextRoom {
- public:
-  template <typename Provide>
-  requires(!std::is_same_v<std::remove_cvref_t<Provide>, TextRoom>)
-      TextRoom(Provide&& provide)  // NOLINT(google-explicit-constructor)
-      : provide_(const_cast<void*>(static_cast<const void*>(std::addressof(provide)))),
-        call_([](void* provide, size_t units) -> Unit* {
-          return (*static_cast<std::remove_reference_t<Provide>*>(provide))(units);
-        }) {}
+using TextRoom = std::function<Unit*(size_t units)>;
 
-  Unit* operator()(size_t units) const { return call_(provide_, units); }
-
- private:
-  void* provide_;
-  Unit* (*call_)(void*, size_t);
-};
-
-size_t ConvertUtf8ToUtf16(std::string_view utf8, TextRoom<char16_t> room);
-size_t ConvertUtf16ToUtf8(std::u16string_view utf16, TextRoom<char> room);
+size_t ConvertUtf8ToUtf16(std::string_view utf8, const TextRoom<char16_t>& room);
+size_t ConvertUtf16ToUtf8(std::u16string_view utf16, const TextRoom<char>& room);
 
 // The UTF-8 of `utf16` as a new string. The caller wipes it when it holds a
 // secret.

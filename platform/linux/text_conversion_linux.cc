@@ -5,13 +5,13 @@
 
 namespace quillmar::platform {
 
-size_t ConvertUtf8ToUtf16(std::string_view utf8, TextRoom<char16_t> room) {
+size_t ConvertUtf8ToUtf16(std::string_view utf8, const TextRoom<char16_t>& room) {
   if (utf8.empty()) return 0;
   char16_t* out = room(base::MaxUtf16Units(utf8.size()));
   return *base::Utf8ToUtf16(utf8, out, base::Utf::kReplace);
 }
 
-size_t ConvertUtf16ToUtf8(std::u16string_view utf16, TextRoom<char> room) {
+size_t ConvertUtf16ToUtf8(std::u16string_view utf16, const TextRoom<char>& room) {
   if (utf16.empty()) return 0;
   char* out = room(base::MaxUtf8Bytes(utf16.size()));
   return *base::Utf16ToUtf8(utf16, out, base::Utf::kReplace);

@@ -10,9 +10,9 @@
 
 #include <algorithm>
 
-#include "base/utf.h"
 #include "platform/clipboard.h"
 #include "platform/service_registry.h"
+#include "platform/text_conversion.h"
 #include "platform/thread_pool.h"
 
 namespace quillmar::platform {
@@ -84,9 +84,11 @@ class X11Clipboard : public Clipboard {
                              const ClipboardContentOptions& options) override {
     if (!content.text()) throw PlatformError(kFormatNotAvailable);
     std::u16string_view text = content.text()->view();
-    auto bytes = std::make_shared<Buffer>(base::MaxUtf8Bytes(text.size()));
-    bytes->Resize(
-        *base::Utf16ToUtf8(text, reinterpret_cast<char*>(bytes->data()), base::Utf::kReplace));
+    auto bytes = std::make_shared<Buffer>();
+    bytes->Resize(ConvertUtf16ToUtf8(text, [&bytes](size_t size) {
+      bytes->Resize(size);
+      return reinterpret_cast<char*>(bytes->data());
+    }));
     return Owner()->Place(std::move(bytes), !options.IsAllowedInHistory());
   }
 

@@ -29,7 +29,7 @@ int CountOf(size_t length) {
 
 }  // namespace
 
-size_t ConvertUtf8ToUtf16(std::string_view utf8, TextRoom<char16_t> room) {
+size_t ConvertUtf8ToUtf16(std::string_view utf8, const TextRoom<char16_t>& room) {
   if (utf8.empty()) return 0;
   int bytes = CountOf(utf8.size());
   int units = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), bytes, nullptr, 0);
@@ -41,7 +41,7 @@ size_t ConvertUtf8ToUtf16(std::string_view utf8, TextRoom<char16_t> room) {
   return static_cast<size_t>(written);
 }
 
-size_t ConvertUtf16ToUtf8(std::u16string_view utf16, TextRoom<char> room) {
+size_t ConvertUtf16ToUtf8(std::u16string_view utf16, const TextRoom<char>& room) {
   if (utf16.empty()) return 0;
   int units = CountOf(utf16.size());
   const auto* wide = reinterpret_cast<const wchar_t*>(utf16.data());

@@ -72,16 +72,6 @@ std::optional<std::string> ParseOptions(int argc, char** argv, Options* options)
   return std::nullopt;
 }
 
-// All of `input`, in wiped memory: the hex of a message carries secrets.
-base::SecretString ReadAll(std::istream& input) {
-  base::SecretString text;
-  std::streambuf* buffer = input.rdbuf();
-  for (int c = buffer->sbumpc(); c != std::char_traits<char>::eof(); c = buffer->sbumpc()) {
-    text.push_back(static_cast<char>(c));
-  }
-  return text;
-}
-
 // The problem with the command and its operands, or nothing.
 std::optional<std::string> ParseCommand(const std::vector<base::SecretString>& words,
                                         Command* command) {
@@ -108,7 +98,7 @@ std::optional<std::string> ParseCommand(const std::vector<base::SecretString>& w
   if (name == "raw") {
     if (words.size() != 2) return "raw takes HEX or -";
     base::SecretString hex = words[1];
-    if (hex == "-") hex = ReadAll(std::cin);
+    if (hex == "-") ReadSecretText(std::cin, &hex);
     std::optional<base::SecretBytes> message = ParseHex(hex.view());
     if (!message) return "raw needs pairs of hex digits";
     command->kind = Command::Kind::kRaw;

@@ -106,29 +106,13 @@ bool IsBlankLine(std::string_view line) {
   return line.find_first_not_of(" \t\r") == std::string_view::npos;
 }
 
-// std::getline into wiped memory: calls carry secrets, and a growing plain
-// string would free its earlier storage unwiped.
-bool ReadLine(std::istream& input, base::SecretString* line) {
-  line->clear();
-  std::streambuf* buffer = input.rdbuf();
-  for (;;) {
-    int c = buffer->sbumpc();
-    if (c == std::char_traits<char>::eof()) {
-      input.setstate(std::ios::eofbit);
-      return !line->empty();
-    }
-    if (c == '\n') return true;
-    line->push_back(static_cast<char>(c));
-  }
-}
-
 }  // namespace
 
 int Serve(host::TestDriver& driver, std::istream& input, LineOutput& output,
           bool wait_for_clipboard) {
   PendingCalls pending;
   base::SecretString line;
-  while (ReadLine(input, &line)) {
+  while (ReadSecretText(input, &line, '\n')) {
     if (IsBlankLine(line.view())) continue;
     Request request;
     if (std::optional<std::string> problem = ParseRequest(line.view(), &request)) {

@@ -76,6 +76,20 @@ host::RegisterFunction LoadPlugin(const std::string& path) {
 }
 #endif
 
+bool ReadSecretText(std::istream& input, base::SecretString* text, int end) {
+  text->clear();
+  std::streambuf* buffer = input.rdbuf();
+  for (;;) {
+    int c = buffer->sbumpc();
+    if (c == std::char_traits<char>::eof()) {
+      input.setstate(std::ios::eofbit);
+      return !text->empty();
+    }
+    if (c == end) return true;
+    text->push_back(static_cast<char>(c));
+  }
+}
+
 void LineOutput::Write(std::string_view line) {
   std::lock_guard lock(mutex_);
   std::fwrite(line.data(), 1, line.size(), stream_);

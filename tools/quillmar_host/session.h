@@ -4,10 +4,12 @@
 
 #include <chrono>
 #include <cstdio>
+#include <istream>
 #include <mutex>
 #include <string>
 #include <string_view>
 
+#include "base/secret_memory.h"
 #include "channel/encodable_value.h"
 #include "host/driver/test_driver.h"
 
@@ -30,6 +32,12 @@ std::string DefaultPluginPath();
 
 // The plug-in's export, or null after a report on standard error.
 host::RegisterFunction LoadPlugin(const std::string& path);
+
+// Reads into *text up to `end` (left out) or the end of input, in wiped
+// memory: input carries secrets, and a growing plain string would free its
+// earlier storage unwiped. False when the input had nothing left.
+bool ReadSecretText(std::istream& input, base::SecretString* text,
+                    int end = std::char_traits<char>::eof());
 
 // Writes whole lines to one stream. Called from any thread; mutex_ keeps
 // lines whole and in the order they are written.
