@@ -1,0 +1,90 @@
+// How a test drives the stand-in runtime (standin/, a DLL registered in the
+// Wine prefix under the real runtime class names) and reads what it was
+// asked. Test code only: shared by the stand-in DLL and the tests, never
+// linked into the library.
+//
+// Everything lives in one folder of the prefix (StateFolder()), so that the
+// test, the stand-in loaded into the test process and the stand-in loaded
+// into other processes (quillmar-host.exe children) see the same state:
+// - "script": the outcomes the test chose, one `key=value` line each;
+// - "record": what the stand-in was asked, one line each, appended in order;
+// - "vault": the password vault's entries.
+// While the folder holds no "script" file the stand-in is switched off: its
+// DllGetActivationFactory answers REGDB_E_CLASSNOTREG, as a system without
+// these classes does, so suites that expect them missing keep passing.
+//
+// Script keys (absent: the default in brackets):
+//   consent.availability         UserConsentVerifierAvailability value [0]
+//   consent.result               UserConsentVerificationResult value [0]
+//   device.family                AnalyticsVersionInfo.DeviceFamily [Windows.Desktop]
+//   store.updates                number of pending updates listed [0]
+//   store.progress               TotalDownloadProgress of each report, in
+//                                order, comma separated [none]
+//   store.state                  final OverallState [3, Completed]
+//   restart.reason               AppRestartFailureReason [0]
+//   delay_ms                     how long each operation waits on the
+//                                stand-in's own thread before completing [0]
+//   fail.<step>                  an HRESULT (0x...) that <step> fails with:
+//     a call fails with it before returning; a step ending in ".operation"
+//     makes the asynchronous operation end with status Error, its
+//     GetResults answering that HRESULT. Steps:
+//     vault.activate, vault.retrieve, vault.retrieve_password, vault.add,
+//     vault.remove, credential.create, consent.statics,
+//     consent.check, consent.check.operation, consent.request,
+//     consent.request.operation, analytics.statics, analytics.version_info,
+//     analytics.device_family, store.statics, store.get_default,
+//     store.list, store.list.operation, store.install,
+//     store.install.operation, store.result, core.statics, core.restart,
+//     core.restart.operation
+//
+// Record lines (UTF-8):
+//   consent.check
+//   consent.request prompt=<text>                 the plain form
+//   consent.request_for_window window=<hex> prompt=<text>   the interop form
+//   store.initialize window=<hex>                 IInitializeWithWindow
+//   store.list
+//   store.install initialized=<0|1> count=<n>
+//   restart arguments=<text>
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillmar::standin {
+
+// The prefix folder that holds the stand-in's state (created on first use).
+std::wstring StateFolder();
+
+// Switches the stand-in on with an empty script, an empty record and an
+// empty vault.
+void Reset();
+
+// Switches it off (removes the script, the record and the vault).
+void SwitchOff();
+
+// Sets one script key, replacing an earlier value.
+void Set(std::string_view key, std::string_view value);
+
+// The record's lines, in the order they were written.
+std::vector<std::string> Recorded();
+
+// The vault's entries as (resource, user name, password), UTF-8, sorted by
+// resource then user name.
+struct VaultEntry {
+  std::string resource;
+  std::string user_name;
+  std::string password;
+  bool operator==(const VaultEntry&) const = default;
+};
+std::vector<VaultEntry> VaultEntries();
+
+// Stores an entry directly, replacing one of the same resource and user name.
+void PutVaultEntry(const VaultEntry& entry);
+
+// The stand-in's objects alive in this process: every object it created
+// (factories excepted, which live as long as the DLL) and not yet freed.
+// 0 when the DLL is not loaded in this process.
+long LiveObjects();
+
+}  // namespace quillmar::standin
