@@ -21,7 +21,12 @@ using EncodableMap = std::map<EncodableValue, EncodableValue>;
 // A value the standard codec cannot write; it carries anything.
 class CustomEncodableValue {
  public:
-  explicit CustomEncodableValue(std::any value) : value_(std::move(value)) {}
+  // Takes anything std::any takes. A template that never matches this class
+  // itself: a constructor from std::any would make the copy constructor's
+  // overload set ask whether std::any can hold this (still incomplete) class.
+  template <class T,
+            class = std::enable_if_t<!std::is_same_v<std::remove_cvref_t<T>, CustomEncodableValue>>>
+  explicit CustomEncodableValue(T&& value) : value_(std::forward<T>(value)) {}
   const std::any& value() const { return value_; }
   // Custom values have no order of their own; all compare equal.
   friend bool operator<(const CustomEncodableValue&, const CustomEncodableValue&) { return false; }

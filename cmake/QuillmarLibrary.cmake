@@ -8,8 +8,9 @@
 
 if(WIN32)
   # The headers target Windows 10; the library still checks the version at
-  # run time.
-  add_compile_definitions(_WIN32_WINNT=0x0A00 WINVER=0x0A00 UNICODE _UNICODE)
+  # run time. The SDK's windows.h defines min and max as macros in C++ unless
+  # told not to.
+  add_compile_definitions(_WIN32_WINNT=0x0A00 WINVER=0x0A00 UNICODE _UNICODE NOMINMAX)
 endif()
 find_package(Threads REQUIRED)
 

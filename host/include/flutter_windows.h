@@ -7,7 +7,15 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#if defined(FLUTTER_DESKTOP_IMPLEMENTATION) && !defined(_WIN32)
+// The DLL exports its C API by name and its users import it, so that
+// Microsoft's linker, which exports nothing unasked, builds the same DLL.
+#if defined(_WIN32)
+#if defined(FLUTTER_DESKTOP_IMPLEMENTATION)
+#define FLUTTER_EXPORT __declspec(dllexport)
+#else
+#define FLUTTER_EXPORT __declspec(dllimport)
+#endif
+#elif defined(FLUTTER_DESKTOP_IMPLEMENTATION)
 #define FLUTTER_EXPORT __attribute__((visibility("default")))
 #else
 #define FLUTTER_EXPORT

@@ -27,7 +27,7 @@ namespace quillmar::platform::windows {
 
 template <class Interface>
 const IID& IidOf() {
-  return __mingw_uuidof<Interface>();
+  return __uuidof(Interface);
 }
 
 // An owning interface pointer: one reference, released on destruction.

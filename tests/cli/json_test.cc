@@ -132,6 +132,41 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"UnquotedKey", "{a: 1}"}, BadCase{"MisspelledLiteral", "nul"}),
     [](const ::testing::TestParamInfo<BadCase>& info) { return info.param.name; });
 
+struct ReaderErrorCase {
+  const char* name;
+  std::string json;
+  std::string message;
+};
+
+class JsonReaderErrorTest : public ::testing::TestWithParam<ReaderErrorCase> {};
+
+// The reader's errors name their kind and byte position, never the text
+// read: a refused line may hold a password.
+TEST_P(JsonReaderErrorTest, ReportsKindAndPositionWithoutTheText) {
+  try {
+    ParseJson(GetParam().json);
+    ADD_FAILURE() << "accepted";
+  } catch (const JsonError& error) {
+    EXPECT_EQ(std::string(error.what()), GetParam().message);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, JsonReaderErrorTest,
+    ::testing::Values(
+        ReaderErrorCase{"InvalidUtf8InASecret", "{\"p\": \"Sekr3tPart\xFF\"}",
+                        "invalid UTF-8 byte at byte 18"},
+        ReaderErrorCase{"CutInsideASecret", "{\"p\": \"Sekr3tPart",
+                        "unterminated string at byte 18"},
+        ReaderErrorCase{"ControlCharacterInASecret", "[\"Sekr3t\tPart\"]",
+                        "unescaped control character at byte 9"},
+        ReaderErrorCase{"BadEscapeInASecret", "[\"Sekr3t\\qPart\"]", "invalid escape at byte 10"},
+        ReaderErrorCase{"UnpairedSurrogate", "\"\\ud800\"", "invalid \\u escape at byte 8"},
+        ReaderErrorCase{"TrailingComma", "[1,]", "syntax error at byte 4"},
+        ReaderErrorCase{"MisspelledLiteral", "[Sekr3t]", "invalid literal at byte 2"},
+        ReaderErrorCase{"DoubleOverflow", "[1e999]", "number out of range at byte 6"}),
+    [](const ::testing::TestParamInfo<ReaderErrorCase>& info) { return info.param.name; });
+
 TEST(JsonTest, NestingUpToTheBoundIsRead) {
   std::string json = std::string(kMaxJsonDepth, '[') + std::string(kMaxJsonDepth, ']');
   EXPECT_NO_THROW(ParseJson(json));

@@ -176,4 +176,30 @@ TEST(QuillmarHostTest, ServeAnswersEachCallWithItsId) {
             "{\"id\": \"two\", \"notImplemented\": true}\n");
 }
 
+// A refused line or argument never echoes what it was reading: neither on
+// standard output nor in the diagnostic.
+TEST(QuillmarHostTest, CallRefusesArgumentsCutInsideASecretWithoutEchoingIt) {
+  Outcome outcome = RunHost({"call", "upsertKeychainItem", "{\"itemValue\": \"Sekr3tPart"});
+  EXPECT_EQ(outcome.status, 2);
+  EXPECT_EQ(outcome.out, "");
+  // The diagnostic's first line, without the line end (CR LF under Wine).
+  EXPECT_EQ(outcome.err.substr(0, outcome.err.find_first_of("\r\n")),
+            "quillmar-host: arguments: unterminated string at byte 26");
+  EXPECT_EQ(outcome.err.find("Sekr3t"), std::string::npos) << outcome.err;
+}
+
+TEST(QuillmarHostTest, ServeRefusesLinesWithoutEchoingTheSecret) {
+  Outcome outcome =
+      RunHost({"serve"},
+              "{\"id\": 1, \"method\": \"upsertKeychainItem\", \"arguments\": {\"itemValue\": "
+              "\"Sekr3tPart\xFF\"}}\n"
+              "{\"id\": 3, \"method\": \"upsertKeychainItem\", \"arguments\": {\"itemValue\": "
+              "\"Sekr3tPart");
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.out,
+            "{\"id\": null, \"invalidRequest\": \"invalid UTF-8 byte at byte 81\"}\n"
+            "{\"id\": null, \"invalidRequest\": \"unterminated string at byte 81\"}\n");
+  EXPECT_EQ(outcome.err.find("Sekr3t"), std::string::npos) << outcome.err;
+}
+
 }  // namespace

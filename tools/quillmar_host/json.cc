@@ -6,6 +6,7 @@
 #include <map>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -135,6 +136,29 @@ EncodableValue BuildObject(Entries entries) {
 using ZeroingString = std::basic_string<char, std::char_traits<char>, base::ZeroingAllocator<char>>;
 using ReaderJson = nlohmann::basic_json<std::map, std::vector, ZeroingString>;
 
+// The kind of a reader error, from the part of its message before the
+// quoted input (the reader's fixed wording); never any of the input itself.
+const char* ParseErrorKind(const nlohmann::detail::exception& error) {
+  if (error.id == 406) return "number out of range";
+  std::string_view what = error.what();
+  what = what.substr(0, what.find("; last read: '"));
+  static constexpr std::pair<std::string_view, const char*> kKinds[] = {
+      {"ill-formed UTF-8 byte", "invalid UTF-8 byte"},
+      {"missing closing quote", "unterminated string"},
+      {"control character", "unescaped control character"},
+      {"surrogate", "invalid \\u escape"},
+      {"'\\u' must be followed", "invalid \\u escape"},
+      {"forbidden character after backslash", "invalid escape"},
+      {"invalid literal", "invalid literal"},
+      {"invalid number", "invalid number"},
+      {"unexpected end of input", "unexpected end of input"},
+  };
+  for (const auto& [wording, kind] : kKinds) {
+    if (what.find(wording) != std::string_view::npos) return kind;
+  }
+  return "syntax error";
+}
+
 // Builds the value from nlohmann's reader as it goes, so that nesting,
 // number ranges and repeated keys are refused on the way. Not derived from
 // json_sax: the binary readers nlohmann instantiates beside the text reader
@@ -194,8 +218,11 @@ class ValueBuilder {
     return Put(EncodableValue(std::move(frame.items)));
   }
 
-  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& error) {
-    return Refuse(error.what());
+  // The reader's own message quotes the text it last read, which may be a
+  // secret: only the kind of error and its byte position are reported.
+  bool parse_error(std::size_t position, const std::string&,
+                   const nlohmann::detail::exception& error) {
+    return Refuse(std::string(ParseErrorKind(error)) + " at byte " + std::to_string(position));
   }
 
  private:
