@@ -56,6 +56,12 @@ namespace quillmar::standin {
 // The prefix folder that holds the stand-in's state (created on first use).
 std::wstring StateFolder();
 
+// Registers the stand-in DLL at `dll_path` in the prefix's registry under
+// each runtime class name it serves (HKLM ActivatableClassId, DllPath), so
+// that RoGetActivationFactory of this and every later process of the prefix
+// loads it. Idempotent.
+void Register(const std::wstring& dll_path);
+
 // Switches the stand-in on with an empty script, an empty record and an
 // empty vault.
 void Reset();
@@ -84,7 +90,10 @@ void PutVaultEntry(const VaultEntry& entry);
 
 // The stand-in's objects alive in this process: every object it created
 // (factories excepted, which live as long as the DLL) and not yet freed.
-// 0 when the DLL is not loaded in this process.
+// 0 when the DLL is not loaded in this process. Read through the DLL's
+// export QuillmarStandInLiveObjects. An operation's last references are
+// dropped on the stand-in's thread just after it completes: poll for a
+// short while before asserting 0.
 long LiveObjects();
 
 }  // namespace quillmar::standin
