@@ -45,6 +45,10 @@
 //   store.list
 //   store.install initialized=<0|1> count=<n>
 //   restart arguments=<text>
+// <hex> is the window handle's value in lowercase hexadecimal without a
+// prefix (0 for none); <text> is the UTF-8 text as given. A line end or a
+// backslash in a line is stored escaped and read back as it was written.
+// A call is recorded before any scripted failure of it.
 #pragma once
 
 #include <string>
@@ -61,6 +65,9 @@ std::wstring StateFolder();
 // that RoGetActivationFactory of this and every later process of the prefix
 // loads it. Idempotent.
 void Register(const std::wstring& dll_path);
+
+// The stand-in DLL's path beside the running program (the build's bin/).
+std::wstring DllBesideProgram();
 
 // Switches the stand-in on with an empty script, an empty record and an
 // empty vault.
