@@ -13,6 +13,8 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -80,6 +82,14 @@ std::wstring FromString(HSTRING text);
 HRESULT HandOut(std::wstring_view text, HSTRING* out);
 std::string ToUtf8(std::wstring_view text);
 std::wstring FromUtf8(std::string_view text);
+
+// A window handle as the record writes it: lowercase hexadecimal.
+inline std::string WindowText(const void* window) {
+  char text[24];
+  std::snprintf(text, sizeof text, "%llx",
+                static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(window)));
+  return text;
+}
 
 // A COM object implementing `Interfaces` (the first is its identity) with
 // IInspectable. Counted objects add themselves to the live-object counter
