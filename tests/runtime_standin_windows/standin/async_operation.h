@@ -50,11 +50,11 @@ class OperationBase : public Object<Interface, IAsyncInfo, IAgileObject> {
  public:
   OperationBase() : id_(NextId()) {}
 
-  // IAsyncOperation.Completed: "the handler can be set only once"; a
-  // second assignment fails with E_ILLEGAL_DELEGATE_ASSIGNMENT, and a
-  // handler set after the operation ended is invoked at once (IAsyncInfo
-  // and AsyncOperationCompletedHandler pages; WRL's AsyncBase::PutOnComplete
-  // behaves so).
+  // IAsyncOperation<TResult>.Completed: "You're not allowed to set the
+  // Completed property more than once" (E_ILLEGAL_DELEGATE_ASSIGNMENT);
+  // "if the Completed property is set after the action has already
+  // completed, then the action behaves as if it had completed immediately
+  // after the handler was received ... possibly even from the same thread."
   HRESULT STDMETHODCALLTYPE put_Completed(Completed* handler) override {
     std::unique_lock lock(mutex_);
     if (assigned_) return kIllegalDelegateAssignment;
@@ -76,9 +76,11 @@ class OperationBase : public Object<Interface, IAsyncInfo, IAgileObject> {
     return S_OK;
   }
 
-  // IAsyncOperation.GetResults: before completion it fails with
-  // E_ILLEGAL_METHOD_CALL; after an error it answers the error (IAsyncInfo
-  // page: "GetResults ... if the operation is not Completed").
+  // IAsyncOperation<TResult>.GetResults, with AsyncBase's documented
+  // CheckValidStateForResultsCall ("AsyncBase::CheckValidStateForResultsCall
+  // Method"): results are there only once the operation completed; before,
+  // E_ILLEGAL_METHOD_CALL. After an error it answers the error
+  // (IAsyncInfo.ErrorCode).
   HRESULT STDMETHODCALLTYPE GetResults(AbiResult* results) override {
     if (results == nullptr) return E_POINTER;
     std::lock_guard lock(mutex_);
@@ -113,8 +115,9 @@ class OperationBase : public Object<Interface, IAsyncInfo, IAgileObject> {
     if (status_ == AsyncStatus::Started) cancel_requested_ = true;
     return S_OK;
   }
-  // IAsyncInfo.Close: only an ended operation can be closed
-  // (E_ILLEGAL_STATE_CHANGE while Started); it frees the results.
+  // IAsyncInfo.Close: "You may not call Close before the asynchronous
+  // action or operation has completed" (E_ILLEGAL_STATE_CHANGE, as
+  // "AsyncBase::Close Method" documents); it frees the results.
   HRESULT STDMETHODCALLTYPE Close() override {
     std::lock_guard lock(mutex_);
     if (status_ == AsyncStatus::Started) return kIllegalStateChange;

@@ -36,6 +36,19 @@
 //     store.list, store.list.operation, store.install,
 //     store.install.operation, store.result, core.statics, core.restart,
 //     core.restart.operation
+//     A "<class>.statics" step fails getting the class's factory (what
+//     RoGetActivationFactory answers); "store.result" fails reading the
+//     install result's OverallState.
+//
+// Each progress report of an install carries TotalDownloadProgress as
+// scripted, PackageFamilyName "Quillmar.Desktop_8wekyb3d8bbwe",
+// PackageDownloadSizeInBytes 1000, PackageDownloadProgress
+// min(1, progress / 0.8), PackageBytesDownloaded 1000 times that, and
+// PackageUpdateState Downloading (1) below 0.8, Deploying (2) below 1.0,
+// Completed (3) from 1.0. The result lists one status per installed update,
+// with the final state, progress 1.0 and 1000 of 1000 bytes. An install on
+// a context without IInitializeWithWindow ends with Error 0x80070578 and no
+// progress. Listed updates are not mandatory.
 //
 // Record lines (UTF-8):
 //   consent.check
