@@ -542,6 +542,105 @@ TEST_F(VaultRules, TwoProcessesShareTheVault) {
   EXPECT_EQ(Retrieve(L"shared", L"first", &credential), kNotFound);
 }
 
+// What the stand-in was asked, as the record keeps it.
+class RecordRules : public StandInTest {
+ protected:
+  template <class Interface>
+  void Get(const wchar_t* class_name, Owned<Interface>* factory) {
+    ASSERT_EQ(Factory(class_name, factory->put()), S_OK);
+  }
+};
+
+TEST_F(RecordRules, PromptsAndRestartArgumentsAreKeptAsGiven) {
+  Set("fail.consent.request", "0x80004005");
+  Owned<ui::IUserConsentVerifierStatics> statics;
+  Get(RuntimeClass_Windows_Security_Credentials_UI_UserConsentVerifier, &statics);
+  Owned<IUserConsentVerifierInterop> interop;
+  Get(RuntimeClass_Windows_Security_Credentials_UI_UserConsentVerifier, &interop);
+  Owned<ABI::Windows::ApplicationModel::Core::ICoreApplication3> application;
+  Get(RuntimeClass_Windows_ApplicationModel_Core_CoreApplication, &application);
+  String plain(L"Unlock \\ the \"vault\"\nnow");
+  String parented(L"Unlock \u00e9");
+  String arguments(L"--after-update");
+
+  Owned<IAsyncOperation<ui::UserConsentVerificationResult>> verification;
+  EXPECT_EQ(statics->RequestVerificationAsync(plain.get(), verification.put()), E_FAIL);
+  Owned<IAsyncOperation<ui::UserConsentVerificationResult>> for_window;
+  EXPECT_EQ(interop->RequestVerificationForWindowAsync(
+                reinterpret_cast<HWND>(0xabc), parented.get(),
+                __uuidof(IAsyncOperation<ui::UserConsentVerificationResult>),
+                reinterpret_cast<void**>(for_window.put())),
+            E_FAIL);
+  Owned<IAsyncOperation<ABI::Windows::ApplicationModel::Core::AppRestartFailureReason>> restart;
+  EXPECT_EQ(application->RequestRestartAsync(arguments.get(), restart.put()), S_OK);
+
+  EXPECT_EQ(Recorded(), (std::vector<std::string>{
+                            "consent.request prompt=Unlock \\ the \"vault\"\nnow",
+                            "consent.request_for_window window=abc prompt=Unlock \xc3\xa9",
+                            "restart arguments=--after-update"}));
+}
+
+TEST_F(RecordRules, TheInteropHandsTheOperationAsTheInterfaceAsked) {
+  Set("consent.result", "6");
+  Owned<IUserConsentVerifierInterop> interop;
+  Get(RuntimeClass_Windows_Security_Credentials_UI_UserConsentVerifier, &interop);
+  String prompt(L"Unlock");
+  Owned<IAsyncInfo> info;
+  ASSERT_EQ(interop->RequestVerificationForWindowAsync(nullptr, prompt.get(), __uuidof(IAsyncInfo),
+                                                       reinterpret_cast<void**>(info.put())),
+            S_OK);
+  Owned<IUnknown> wrong;
+  EXPECT_EQ(interop->RequestVerificationForWindowAsync(nullptr, prompt.get(),
+                                                       __uuidof(IInitializeWithWindow),
+                                                       reinterpret_cast<void**>(wrong.put())),
+            E_NOINTERFACE);
+  EXPECT_EQ(wrong.get(), nullptr);
+  EXPECT_EQ(Recorded(),
+            (std::vector<std::string>{"consent.request_for_window window=0 prompt=Unlock",
+                                      "consent.request_for_window window=0 prompt=Unlock"}));
+}
+
+// The device family: the script's, "Windows.Desktop" when it names none.
+struct FamilyCase {
+  const char* name;
+  const char* scripted;  // null: not set
+  const wchar_t* family;
+};
+
+class DeviceFamily : public StandInTest, public testing::WithParamInterface<FamilyCase> {};
+
+TEST_P(DeviceFamily, IsTheScriptedOne) {
+  if (GetParam().scripted != nullptr) Set("device.family", GetParam().scripted);
+  Owned<profile::IAnalyticsInfoStatics> statics;
+  ASSERT_EQ(Factory(RuntimeClass_Windows_System_Profile_AnalyticsInfo, statics.put()), S_OK);
+  Owned<profile::IAnalyticsVersionInfo> info;
+  ASSERT_EQ(statics->get_VersionInfo(info.put()), S_OK);
+  HSTRING family = nullptr;
+  ASSERT_EQ(info->get_DeviceFamily(&family), S_OK);
+  EXPECT_EQ(TextOf(family), GetParam().family);
+}
+
+INSTANTIATE_TEST_SUITE_P(Scripted, DeviceFamily,
+                         testing::Values(FamilyCase{"Unscripted", nullptr, L"Windows.Desktop"},
+                                         FamilyCase{"Mobile", "Windows.Mobile", L"Windows.Mobile"},
+                                         FamilyCase{"Other", "Windows.Xbox", L"Windows.Xbox"}),
+                         [](const testing::TestParamInfo<FamilyCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
+TEST_F(StandInTest, ScriptedStepFailuresAnswerTheirCode) {
+  Set("fail.analytics.version_info", "0x80070005");
+  Set("fail.store.statics", "0x80040154");
+  Owned<profile::IAnalyticsInfoStatics> statics;
+  ASSERT_EQ(Factory(RuntimeClass_Windows_System_Profile_AnalyticsInfo, statics.put()), S_OK);
+  Owned<profile::IAnalyticsVersionInfo> info;
+  EXPECT_EQ(statics->get_VersionInfo(info.put()), E_ACCESSDENIED);
+  EXPECT_EQ(info.get(), nullptr);
+  Owned<store::IStoreContextStatics> store_statics;
+  EXPECT_EQ(Factory(RuntimeClass_Windows_Services_Store_StoreContext, store_statics.put()),
+            REGDB_E_CLASSNOTREG);
+}
+
 // Activation: on while a script exists, each class with the interface the
 // library asks for; off otherwise, as on a system without the classes.
 struct ClassCase {
