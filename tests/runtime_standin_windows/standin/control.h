@@ -23,7 +23,11 @@
 //   store.state                  final OverallState [3, Completed]
 //   restart.reason               AppRestartFailureReason [0]
 //   delay_ms                     how long each operation waits on the
-//                                stand-in's own thread before completing [0]
+//                                stand-in's own thread before completing [0];
+//                                at 0 an operation may end, and report its
+//                                progress, before the caller sets its
+//                                handlers: a report made while no progress
+//                                handler is set is lost, as on the platform
 //   fail.<step>                  an HRESULT (0x...) that <step> fails with:
 //     a call fails with it before returning; a step ending in ".operation"
 //     makes the asynchronous operation end with status Error, its
