@@ -137,6 +137,24 @@ TEST_F(ItemsOverStandInTest, VaultEntryWinsOverALegacyCopyAndDeleteRemovesBoth) 
   EXPECT_EQ(LegacyStatus("both"), platform::kErrorNotFound);
 }
 
+// The biometric read consults the vault only: a legacy item is found once
+// a plain read has moved it.
+TEST_F(ItemsOverStandInTest, BiometricReadFindsALegacyItemOnlyAfterTheMove) {
+  PutLegacy("k", "legacy");
+  const EncodableValue arguments = MapArgs({{"itemKey", "k"}, {"biometricPrompt", "Unlock"}});
+  ExpectReply(
+      Call("getBiometricSecureItem", arguments),
+      MethodReply::Success(ReplyMap(
+          {{"status", "ok"}, {"error", EncodableValue()}, {"itemValue", EncodableValue()}})));
+  EXPECT_TRUE(standin::Recorded().empty());  // no prompt for a missing item
+
+  ExpectReply(Call("getKeychainItem", KeyArgs("k")), Found("legacy"));
+  ExpectReply(Call("getBiometricSecureItem", arguments),
+              MethodReply::Success(ReplyMap(
+                  {{"status", "ok"}, {"error", EncodableValue()}, {"itemValue", "legacy"}})));
+  EXPECT_EQ(standin::Recorded(), std::vector<std::string>{"consent.request prompt=Unlock"});
+}
+
 // A move whose vault write fails keeps the legacy copy, for the next read.
 TEST_F(ItemsOverStandInTest, FailedMoveLeavesTheLegacyCopyAndAnswersIt) {
   PutLegacy("k", "legacy");

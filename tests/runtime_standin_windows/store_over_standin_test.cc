@@ -239,38 +239,35 @@ INSTANTIATE_TEST_SUITE_P(
 
 // After a completed install the call has its answer: a refused restart
 // changes nothing the application sees.
-class FailureAfterTheAnswerTest
-    : public WithWindow<::testing::TestWithParam<std::pair<const char*, const char*>>> {};
+struct RestartRow {
+  const char* name;
+  const char* script_key;
+  const char* script_value;
+  bool restart_asked;
+};
+
+void PrintTo(const RestartRow& row, std::ostream* out) { *out << row.name; }
+
+class FailureAfterTheAnswerTest : public WithWindow<::testing::TestWithParam<RestartRow>> {};
 
 TEST_P(FailureAfterTheAnswerTest, LeavesTheAnswerTrue) {
   standin::Set("store.updates", "1");
-  standin::Set(GetParam().first, GetParam().second);
+  standin::Set(GetParam().script_key, GetParam().script_value);
   EXPECT_EQ(Install(Host().engine()), std::vector<std::string>{"answer"});
   ExpectReply(Answer(), kInstalled);
-  // Whatever the restart's outcome, it ends before the test does.
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  std::vector<std::string> expected = kInstallAsked;
+  if (GetParam().restart_asked) expected.push_back("restart arguments=");
+  EXPECT_EQ(RecordWithoutWindow(RecordOnceItHolds(expected.size()), window_), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     RestartSteps, FailureAfterTheAnswerTest,
-    ::testing::Values(std::pair{"fail.core.statics", kAccessDeniedText},
-                      std::pair{"fail.core.restart", kAccessDeniedText},
-                      std::pair{"fail.core.restart.operation", kAccessDeniedText},
-                      std::pair{"restart.reason", "1"}),
-    [](const auto& info) {
-      std::string name = info.param.first;
-      std::string readable;
-      bool upper = true;
-      for (char c : name) {
-        if (c == '.' || c == '_') {
-          upper = true;
-          continue;
-        }
-        readable += upper ? static_cast<char>(std::toupper(static_cast<unsigned char>(c))) : c;
-        upper = false;
-      }
-      return readable;
-    });
+    ::testing::Values(RestartRow{"NoStatics", "fail.core.statics", kAccessDeniedText, false},
+                      RestartRow{"RestartRefused", "fail.core.restart", kAccessDeniedText, true},
+                      RestartRow{"RestartEndsInError", "fail.core.restart.operation",
+                                 kAccessDeniedText, true},
+                      RestartRow{"NotInForeground", "restart.reason", "1", true}),
+    [](const ::testing::TestParamInfo<RestartRow>& info) { return info.param.name; });
 
 // Without the application's window a desktop program's Store refuses to
 // install: the library has no way around that and answers the failure.
