@@ -149,13 +149,6 @@ class ObjectBase : public Interfaces... {
     return S_OK;
   }
 
-  // The object as the first interface, with a reference for the caller.
-  template <class Interface = std::tuple_element_t<0, std::tuple<Interfaces...>>>
-  Interface* Hand() {
-    AddRef();
-    return static_cast<Interface*>(this);
-  }
-
  protected:
   virtual ~ObjectBase() {
     if constexpr (kCounted) CountObject(-1);
