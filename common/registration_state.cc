@@ -22,6 +22,8 @@ bool SendOwnCall(const std::string& method, EncodableValue arguments) {
 
 void SetHostWindow(void* window) { host_window.store(window); }
 
+void ClearHostWindow(void* window) { host_window.compare_exchange_strong(window, nullptr); }
+
 void* HostWindow() { return host_window.load(); }
 
 }  // namespace quillmar

@@ -25,6 +25,8 @@ bool SendOwnCall(const std::string& method, EncodableValue arguments);
 // The host's top-level window (an HWND on Windows), which platform dialogs
 // take as their owner; null until registration finds one.
 void SetHostWindow(void* window);
+// Forgets `window` when it is the one kept (its registrar is gone).
+void ClearHostWindow(void* window);
 void* HostWindow();
 
 }  // namespace quillmar

@@ -55,6 +55,9 @@ void RegisterWithRegistrar(FlutterDesktopPluginRegistrarRef registrar) {
         plugin_ptr->DispatchMethodCall(call, std::move(result));
       });
   wrapper->AddPlugin(std::move(plugin));
+  // The consent prompt and the Store's dialog are parented to this window; a
+  // registrar without a view leaves an earlier registrar's window in place.
+  if (void* window = wrapper->view().NativeWindow()) SetHostWindow(window);
 }
 
 void ForgetRegistrar(FlutterDesktopPluginRegistrarRef registrar) {
@@ -68,6 +71,8 @@ void ForgetRegistrar(FlutterDesktopPluginRegistrarRef registrar) {
     table.wrappers.erase(entry);
   }
   ClearPluginChannelOf(wrapper->messenger());
+  void* window = wrapper->view().NativeWindow();
+  if (window != nullptr) ClearHostWindow(window);
   wrapper.reset();
 }
 
