@@ -4,9 +4,12 @@
 // failures, and the prompt as the stand-in was asked to show it.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "common/registration_state.h"
 #include "tests/runtime_standin_windows/over_standin.h"
 #include "tests/support/recording_result.h"
 
@@ -79,60 +82,103 @@ struct VerificationRow {
 
 void PrintTo(const VerificationRow& row, std::ostream* out) { *out << row.name; }
 
-class VerificationTest : public OverStandIn<::testing::TestWithParam<VerificationRow>> {};
+// How the prompt is asked for: the plain call, or through the interop
+// interface with the window the handlers were given.
+enum class PromptForm { kPlain, kForWindow };
+
+class VerificationTest
+    : public OverStandIn<::testing::TestWithParam<std::tuple<VerificationRow, PromptForm>>> {
+ protected:
+  void TearDown() override {
+    SetHostWindow(nullptr);
+    if (child_ != nullptr) DestroyWindow(child_);
+    OverStandIn::TearDown();
+  }
+
+  // Gives the handlers a child of the view's top-level window, as the
+  // registrar would hand them the view's own; the prompt's owner is the
+  // root. Set directly: registration does not pass the window on yet.
+  HWND GiveChildOfTheView() {
+    Host(/*with_view=*/true);
+    HWND root = ViewWindow();
+    child_ =
+        CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 10, 10, root, nullptr, nullptr, nullptr);
+    EXPECT_NE(child_, nullptr);
+    SetHostWindow(child_);
+    return root;
+  }
+
+  HWND child_ = nullptr;
+};
 
 TEST_P(VerificationTest, AnswersTheOutcomeAndShowsThePromptAsGiven) {
-  const VerificationRow& row = GetParam();
+  const auto& [row, form] = GetParam();
   standin::PutVaultEntry({"Quillmar", "k", "secret ✓"});
   if (row.script_key != nullptr) standin::Set(row.script_key, row.script_value);
+  HWND owner = form == PromptForm::kForWindow ? GiveChildOfTheView() : nullptr;
 
   ExpectReply(Call("getBiometricSecureItem", ReadArgs("k", "Unlock « Quillmar » 🔐")), row.reply);
 
   std::vector<std::string> prompts;
-  if (row.prompted) prompts.push_back("consent.request prompt=Unlock « Quillmar » 🔐");
+  if (row.prompted && form == PromptForm::kPlain) {
+    prompts.push_back("consent.request prompt=Unlock « Quillmar » 🔐");
+  }
+  if (row.prompted && form == PromptForm::kForWindow) {
+    char line[128];
+    std::snprintf(line, sizeof line, "consent.request_for_window window=%llx prompt=",
+                  static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(owner)));
+    prompts.push_back(line + std::string("Unlock « Quillmar » 🔐"));
+  }
   EXPECT_EQ(standin::Recorded(), prompts);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     EveryOutcome, VerificationTest,
-    ::testing::Values(
-        VerificationRow{"Verified", nullptr, nullptr, ItemReply("ok", EncodableValue(), "secret ✓"),
-                        true},
-        VerificationRow{"DeviceNotPresent", "consent.result", "1",
-                        ItemReply("device_not_present", EncodableValue(), EncodableValue()), true},
-        VerificationRow{"NotConfiguredForUser", "consent.result", "2",
-                        ItemReply("biometry_not_configured", EncodableValue(), EncodableValue()),
-                        true},
-        VerificationRow{
-            "DisabledByPolicy", "consent.result", "3",
-            ItemReply("biometry_disabled_by_policy", EncodableValue(), EncodableValue()), true},
-        VerificationRow{"DeviceBusy", "consent.result", "4",
-                        ItemReply("device_busy", EncodableValue(), EncodableValue()), true},
-        VerificationRow{"RetriesExhausted", "consent.result", "5",
-                        ItemReply("auth_failed", EncodableValue(), EncodableValue()), true},
-        VerificationRow{"Canceled", "consent.result", "6",
-                        ItemReply("user_cancelled", EncodableValue(), EncodableValue()), true},
-        VerificationRow{
-            "UndocumentedValue", "consent.result", "7",
-            ItemReply("unknown", "UserConsentVerifier returned a value that was not expected.",
-                      EncodableValue()),
-            true},
-        // Without the runtime's own words the library names the missing class.
-        VerificationRow{"NoStatics", "fail.consent.statics", kAccessDeniedText,
-                        ItemReply("error",
-                                  "The Windows Runtime class "
-                                  "Windows.Security.Credentials.UI.UserConsentVerifier is not "
-                                  "available: " +
-                                      TextOf(kAccessDenied),
-                                  EncodableValue()),
-                        false},
-        VerificationRow{"RequestRefused", "fail.consent.request", kAccessDeniedText,
-                        ItemReply("error", TextOf(kAccessDenied), EncodableValue()), true},
-        VerificationRow{"RequestEndsInError", "fail.consent.request.operation", kAccessDeniedText,
-                        ItemReply("error", TextOf(kAccessDenied), EncodableValue()), true},
-        VerificationRow{"VaultRefusesTheRead", "fail.vault.retrieve", kAccessDeniedText,
-                        ItemReply("error", TextOf(kAccessDenied), EncodableValue()), false}),
-    [](const ::testing::TestParamInfo<VerificationRow>& info) { return info.param.name; });
+    ::testing::Combine(
+        ::testing::Values(
+            VerificationRow{"Verified", nullptr, nullptr,
+                            ItemReply("ok", EncodableValue(), "secret ✓"), true},
+            VerificationRow{"DeviceNotPresent", "consent.result", "1",
+                            ItemReply("device_not_present", EncodableValue(), EncodableValue()),
+                            true},
+            VerificationRow{
+                "NotConfiguredForUser", "consent.result", "2",
+                ItemReply("biometry_not_configured", EncodableValue(), EncodableValue()), true},
+            VerificationRow{
+                "DisabledByPolicy", "consent.result", "3",
+                ItemReply("biometry_disabled_by_policy", EncodableValue(), EncodableValue()), true},
+            VerificationRow{"DeviceBusy", "consent.result", "4",
+                            ItemReply("device_busy", EncodableValue(), EncodableValue()), true},
+            VerificationRow{"RetriesExhausted", "consent.result", "5",
+                            ItemReply("auth_failed", EncodableValue(), EncodableValue()), true},
+            VerificationRow{"Canceled", "consent.result", "6",
+                            ItemReply("user_cancelled", EncodableValue(), EncodableValue()), true},
+            VerificationRow{
+                "UndocumentedValue", "consent.result", "7",
+                ItemReply("unknown", "UserConsentVerifier returned a value that was not expected.",
+                          EncodableValue()),
+                true},
+            // Without the runtime's own words the library names the missing class.
+            VerificationRow{"NoStatics", "fail.consent.statics", kAccessDeniedText,
+                            ItemReply("error",
+                                      "The Windows Runtime class "
+                                      "Windows.Security.Credentials.UI.UserConsentVerifier is not "
+                                      "available: " +
+                                          TextOf(kAccessDenied),
+                                      EncodableValue()),
+                            false},
+            VerificationRow{"RequestRefused", "fail.consent.request", kAccessDeniedText,
+                            ItemReply("error", TextOf(kAccessDenied), EncodableValue()), true},
+            VerificationRow{"RequestEndsInError", "fail.consent.request.operation",
+                            kAccessDeniedText,
+                            ItemReply("error", TextOf(kAccessDenied), EncodableValue()), true},
+            VerificationRow{"VaultRefusesTheRead", "fail.vault.retrieve", kAccessDeniedText,
+                            ItemReply("error", TextOf(kAccessDenied), EncodableValue()), false}),
+        ::testing::Values(PromptForm::kPlain, PromptForm::kForWindow)),
+    [](const ::testing::TestParamInfo<std::tuple<VerificationRow, PromptForm>>& info) {
+      return std::string(std::get<0>(info.param).name) +
+             (std::get<1>(info.param) == PromptForm::kPlain ? "Plain" : "ForWindow");
+    });
 
 class ConsentOverStandInTest : public OverStandIn<> {};
 
