@@ -155,14 +155,24 @@ TEST_F(ItemsOverStandInTest, BiometricReadFindsALegacyItemOnlyAfterTheMove) {
   EXPECT_EQ(standin::Recorded(), std::vector<std::string>{"consent.request prompt=Unlock"});
 }
 
-// A move whose vault write fails keeps the legacy copy, for the next read.
-TEST_F(ItemsOverStandInTest, FailedMoveLeavesTheLegacyCopyAndAnswersIt) {
+// A move that cannot store the entry keeps the legacy copy, for the next
+// read, and still answers the value.
+class FailedMoveTest : public WithLegacyStore<::testing::TestWithParam<const char*>> {};
+
+TEST_P(FailedMoveTest, LeavesTheLegacyCopyAndAnswersIt) {
   PutLegacy("k", "legacy");
-  standin::Set("fail.vault.add", "0x80070005");
+  standin::Set(GetParam(), "0x80070005");
   ExpectReply(Call("getKeychainItem", KeyArgs("k")), Found("legacy"));
   EXPECT_TRUE(standin::VaultEntries().empty());
   EXPECT_EQ(LegacyStatus("k"), platform::kErrorSuccess);
 }
+
+INSTANTIATE_TEST_SUITE_P(MoveSteps, FailedMoveTest,
+                         ::testing::Values("fail.credential.create", "fail.vault.add"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                           return std::string(info.param) == "fail.vault.add" ? "AddRefused"
+                                                                              : "NoCredential";
+                         });
 
 // A platform failure at one step of one method, and what the vault holds
 // afterwards.
