@@ -172,12 +172,13 @@ void PrintTo(const FinalStateRow& row, std::ostream* out) { *out << row.name; }
 class FinalStateTest : public WithWindow<::testing::TestWithParam<FinalStateRow>> {};
 
 TEST_P(FinalStateTest, OnlyACompletedInstallIsTrueAndAsksForTheRestart) {
-  standin::Set("store.updates", "1");
+  // Every listed update is handed to the install.
+  standin::Set("store.updates", "3");
   standin::Set("store.state", GetParam().state);
   EXPECT_EQ(Install(Host().engine()), std::vector<std::string>{"answer"});
   ExpectReply(Answer(), GetParam().reply);
   std::vector<std::string> expected{"store.initialize", "store.list",
-                                    "store.install initialized=1 count=1"};
+                                    "store.install initialized=1 count=3"};
   if (GetParam().reply == kInstalled) expected.push_back("restart arguments=");
   EXPECT_EQ(RecordWithoutWindow(RecordOnceItHolds(expected.size()), window_), expected);
 }
