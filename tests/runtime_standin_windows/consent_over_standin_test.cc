@@ -95,9 +95,8 @@ class VerificationTest
     OverStandIn::TearDown();
   }
 
-  // Gives the handlers a child of the view's top-level window, as the
-  // registrar would hand them the view's own; the prompt's owner is the
-  // root. Set directly: registration does not pass the window on yet.
+  // Gives the handlers a child of the view's top-level window in place of
+  // the view's own: the prompt's owner is the root all the same.
   HWND GiveChildOfTheView() {
     Host(/*with_view=*/true);
     HWND root = ViewWindow();
@@ -203,7 +202,6 @@ TEST_F(ConsentOverStandInTest, VerifiedItemIsAlsoReadWithoutAPrompt) {
 // With a view, the prompt is owned by the application's top-level window,
 // given through the verifier's interop interface.
 TEST_F(ConsentOverStandInTest, PromptIsParentedToTheViewsTopLevelWindow) {
-  GTEST_SKIP() << "registration never passes the view's window on (SetHostWindow is not called)";
   standin::PutVaultEntry({"Quillmar", "k", "secret"});
   Host(/*with_view=*/true);
   HWND window = ViewWindow();

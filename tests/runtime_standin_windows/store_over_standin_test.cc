@@ -12,7 +12,6 @@
 #include <thread>
 #include <vector>
 
-#include "common/registration_state.h"
 #include "tests/runtime_standin_windows/over_standin.h"
 
 namespace quillmar::standin_test {
@@ -96,10 +95,8 @@ class StoreTestBase {
   std::unique_ptr<ChannelLog> log_;
 };
 
-// The application's window as the Store needs it. Registration does not
-// yet pass the view's window on to the handlers (see
-// StoreWindowTest.ViewsWindowIsGivenBeforeTheInstall), so these tests give
-// it themselves, as the handlers would find it.
+// The application's window, given to the plug-in through the registrar's
+// view, as a runner gives it.
 template <typename Base>
 class WithWindow : public OverStandIn<Base>, public StoreTestBase {
  protected:
@@ -108,11 +105,6 @@ class WithWindow : public OverStandIn<Base>, public StoreTestBase {
     this->Host(/*with_view=*/true);
     window_ = this->ViewWindow();
     ASSERT_NE(window_, nullptr);
-    if (HostWindow() == nullptr) SetHostWindow(window_);
-  }
-  void TearDown() override {
-    SetHostWindow(nullptr);
-    OverStandIn<Base>::TearDown();
   }
   HWND window_ = nullptr;
 };
@@ -282,24 +274,6 @@ TEST_F(StoreWithoutWindowTest, InstallIsRefusedAndAnsweredFailed) {
   ExpectReply(Answer(), MethodReply::Error("FAILED", TextOf(kInvalidWindowHandle)));
   EXPECT_EQ(standin::Recorded(),
             (std::vector<std::string>{"store.list", "store.install initialized=0 count=1"}));
-}
-
-// The window reaches the Store the way the application gives it: through
-// the registrar's view, before anything is installed.
-class StoreWindowTest : public OverStandIn<>, public StoreTestBase {};
-
-TEST_F(StoreWindowTest, ViewsWindowIsGivenBeforeTheInstall) {
-  GTEST_SKIP() << "registration never passes the view's window on (SetHostWindow is not called)";
-  standin::Set("store.updates", "1");
-  Host(/*with_view=*/true);
-  HWND window = ViewWindow();
-  ASSERT_NE(window, nullptr);
-  EXPECT_EQ(Install(Host().engine()), std::vector<std::string>{"answer"});
-  ExpectReply(Answer(), kInstalled);
-  EXPECT_EQ(
-      RecordWithoutWindow(RecordOnceItHolds(4), window),
-      (std::vector<std::string>{"store.initialize", "store.list",
-                                "store.install initialized=1 count=1", "restart arguments="}));
 }
 
 }  // namespace

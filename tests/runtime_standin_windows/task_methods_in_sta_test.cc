@@ -13,7 +13,6 @@
 #include <thread>
 #include <vector>
 
-#include "common/registration_state.h"
 #include "tests/runtime_standin_windows/over_standin.h"
 #include "tests/support/recording_result.h"
 
@@ -57,10 +56,6 @@ std::string Shape(const MethodReply& reply) {
 class TaskMethodInStaTest : public OverStandIn<::testing::TestWithParam<TaskRow>> {
  protected:
   TaskMethodInStaTest() : OverStandIn(Apartment::kSingleThreaded) {}
-  void TearDown() override {
-    SetHostWindow(nullptr);
-    OverStandIn::TearDown();
-  }
 };
 
 TEST_P(TaskMethodInStaTest, IsAnsweredExactlyOnce) {
@@ -68,9 +63,8 @@ TEST_P(TaskMethodInStaTest, IsAnsweredExactlyOnce) {
   standin::Set("store.updates", "1");
   standin::Set("store.progress", "0.5,1");
   standin::Set("delay_ms", "20");
-  host::HostEngine& engine = Host(/*with_view=*/true).engine();
   // The Store refuses to install without the application's window.
-  if (HostWindow() == nullptr) SetHostWindow(ViewWindow());
+  host::HostEngine& engine = Host(/*with_view=*/true).engine();
 
   std::mutex mutex;
   std::vector<std::vector<uint8_t>> answers;
