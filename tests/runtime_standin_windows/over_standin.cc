@@ -5,22 +5,8 @@
 
 #include "common/arguments.h"
 #include "tests/support/system_text.h"
-#include "tests/support/windows_process.h"
 
 namespace quillmar::standin_test {
-
-std::wstring Widen(std::string_view utf8) {
-  if (utf8.empty()) return std::wstring();
-  int length =
-      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
-  return wide;
-}
-
-std::wstring StandInDll() {
-  return Widen(testing::ThisProgramFolder() + "\\quillmar_runtime_standin.dll");
-}
 
 long SettledLiveObjects(std::chrono::milliseconds patience) {
   auto deadline = std::chrono::steady_clock::now() + patience;

@@ -11,7 +11,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "channel/encodable_value.h"
@@ -25,11 +24,6 @@
 namespace quillmar::standin_test {
 
 using host::MethodReply;
-
-std::wstring Widen(std::string_view utf8);
-
-// The stand-in DLL, built beside the test programs.
-std::wstring StandInDll();
 
 // The stand-in's objects alive in this process once its thread has dropped
 // the last references of the operations that completed (it waits up to
@@ -83,7 +77,7 @@ class OverStandIn : public Base {
                    apartment == Apartment::kMultithreaded ? L"multithreaded" : nullptr) {}
 
   void SetUp() override {
-    standin::Register(StandInDll());
+    standin::Register(standin::DllBesideProgram());
     standin::Reset();
   }
 
