@@ -133,8 +133,6 @@ TEST_F(StoreOverStandInTest, NoPendingUpdateIsAnsweredTrueWithoutInstallOrRestar
 class StoreProgressTest : public WithWindow<::testing::TestWithParam<const char*>> {};
 
 TEST_P(StoreProgressTest, ProgressArrivesInOrderBeforeTheAnswerThenTheRestartIsAsked) {
-  GTEST_SKIP() << "each report is posted through IContextCallback::ContextCallback, a stub in "
-                  "Wine 8: every report is dropped";
   standin::Set("delay_ms", GetParam());
   standin::Set("store.updates", "2");
   standin::Set("store.progress", "0.25,0.5,0.75,1");
