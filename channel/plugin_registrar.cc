@@ -29,6 +29,13 @@ void PluginRegistrar::AddPlugin(std::unique_ptr<Plugin> plugin) {
 
 void PluginRegistrar::ClearPlugins() { plugins_.clear(); }
 
+void* FlutterView::NativeWindow() const {
+#if defined(_WIN32)
+  if (view_ != nullptr) return FlutterDesktopViewGetHWND(view_);
+#endif
+  return nullptr;
+}
+
 PluginRegistrarWindows::PluginRegistrarWindows(FlutterDesktopPluginRegistrarRef registrar)
     : PluginRegistrar(registrar),
       view_(std::make_unique<FlutterView>(FlutterDesktopPluginRegistrarGetView(registrar))) {

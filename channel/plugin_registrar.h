@@ -42,8 +42,12 @@ class FlutterView {
  public:
   explicit FlutterView(FlutterDesktopViewRef view) : view_(view) {}
 
+  // The view's window (an HWND), or null for a host without a view and on
+  // systems whose embedding has no windows.
+  void* NativeWindow() const;
+
  private:
-  [[maybe_unused]] FlutterDesktopViewRef view_;  // not owned, never used
+  FlutterDesktopViewRef view_;  // not owned
 };
 
 class PluginRegistrar {
@@ -77,6 +81,8 @@ class PluginRegistrarWindows : public PluginRegistrar {
   explicit PluginRegistrarWindows(FlutterDesktopPluginRegistrarRef registrar);
   // Plug-ins go first, then the view and the delegates, then the messenger.
   ~PluginRegistrarWindows() override;
+
+  const FlutterView& view() const { return *view_; }
 
  private:
   std::unique_ptr<FlutterView> view_;

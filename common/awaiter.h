@@ -78,6 +78,23 @@ OperationAwaiter<Result> operator co_await(platform::AsyncOperationPtr<Result> o
   return OperationAwaiter<Result>(std::move(operation));
 }
 
+// Continues a task through `context`'s queue, behind the work posted to it
+// before; at once where there is no context or it takes no work.
+class ContinueOn {
+ public:
+  explicit ContinueOn(std::shared_ptr<platform::ObjectContext> context)
+      : context_(std::move(context)) {}
+
+  bool await_ready() const noexcept { return context_ == nullptr; }
+  bool await_suspend(std::coroutine_handle<> handle) {
+    return context_->Post([handle] { handle.resume(); });
+  }
+  void await_resume() const noexcept {}
+
+ private:
+  std::shared_ptr<platform::ObjectContext> context_;
+};
+
 // The return type of a task that nobody awaits: it starts at once, runs to its
 // first wait on the starting thread and frees itself when it ends. The body
 // catches its own failures; one that escapes anyway ends the task.

@@ -1,6 +1,7 @@
 #include "common/registration_state.h"
 
 #include <atomic>
+#include <mutex>
 #include <utility>
 
 namespace quillmar {
@@ -8,6 +9,16 @@ namespace {
 
 std::atomic<OwnCallSender> own_call_sender{nullptr};
 std::atomic<void*> host_window{nullptr};
+
+struct HostThreadSlot {
+  std::mutex mutex;
+  std::shared_ptr<platform::ObjectContext> thread;
+};
+
+HostThreadSlot& HostThreadState() {
+  static auto* slot = new HostThreadSlot();
+  return *slot;
+}
 
 }  // namespace
 
@@ -22,6 +33,28 @@ bool SendOwnCall(const std::string& method, EncodableValue arguments) {
 
 void SetHostWindow(void* window) { host_window.store(window); }
 
+void ClearHostWindow(void* window) { host_window.compare_exchange_strong(window, nullptr); }
+
 void* HostWindow() { return host_window.load(); }
+
+void SetHostThread(std::shared_ptr<platform::ObjectContext> thread) {
+  std::shared_ptr<platform::ObjectContext> earlier;
+  HostThreadSlot& slot = HostThreadState();
+  std::lock_guard lock(slot.mutex);
+  earlier = std::exchange(slot.thread, std::move(thread));
+}
+
+void ClearHostThread(const platform::ObjectContext* thread) {
+  std::shared_ptr<platform::ObjectContext> cleared;
+  HostThreadSlot& slot = HostThreadState();
+  std::lock_guard lock(slot.mutex);
+  if (slot.thread.get() == thread) cleared = std::move(slot.thread);
+}
+
+std::shared_ptr<platform::ObjectContext> HostThread() {
+  HostThreadSlot& slot = HostThreadState();
+  std::lock_guard lock(slot.mutex);
+  return slot.thread;
+}
 
 }  // namespace quillmar

@@ -2,6 +2,10 @@
 // message loop. Tasks are queued under the mutex and a message to a
 // message-only window wakes the loop, so they also run inside modal loops
 // (a dialog the platform shows), as on the real embedding's UI thread.
+// QUILLMAR_HOST_APARTMENT=multithreaded puts the thread in the multithreaded
+// apartment instead, keeping the same message loop: Wine cannot enter a
+// single-threaded apartment's context from another thread, so tests of code
+// that resumes on the platform thread run this way there.
 #include <objbase.h>
 #include <windows.h>
 
@@ -19,6 +23,17 @@ constexpr wchar_t kTaskWindowClass[] = L"QuillmarHostTasks";
 constexpr wchar_t kViewWindowClass[] = L"QuillmarHostView";
 
 thread_local HostThread* current_thread = nullptr;
+
+// Read from the process environment block, which children inherit and
+// SetEnvironmentVariableW changes.
+DWORD ChosenApartment() {
+  wchar_t value[32] = {};
+  DWORD length = GetEnvironmentVariableW(L"QUILLMAR_HOST_APARTMENT", value, 32);
+  if (length > 0 && length < 32 && lstrcmpW(value, L"multithreaded") == 0) {
+    return COINIT_MULTITHREADED;
+  }
+  return COINIT_APARTMENTTHREADED;
+}
 
 void RunReportingFailure(const std::function<void()>& task) {
   try {
@@ -72,8 +87,9 @@ HostThread* HostThread::Start() {
   auto* thread = new HostThread();
   std::promise<void> ready;
   std::future<void> started = ready.get_future();
-  thread->thread_ = std::thread([thread, &ready] {
-    HRESULT apartment = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  const DWORD apartment_kind = ChosenApartment();
+  thread->thread_ = std::thread([thread, &ready, apartment_kind] {
+    HRESULT apartment = CoInitializeEx(nullptr, apartment_kind);
     HWND window = CreateWindowExW(0, kTaskWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                   ThisModule(), nullptr);
     if (window == nullptr) ReportHostProblem("the platform thread has no task window");

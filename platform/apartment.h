@@ -32,6 +32,11 @@ class Apartment {
   virtual ~Apartment() = default;
   // The calling thread's object context, or null when it has none to resume in.
   virtual std::shared_ptr<ObjectContext> CaptureContext() = 0;
+  // The calling thread's message loop as a context: work posted to it runs
+  // on this thread, in the order posted, whatever its apartment. Call it on
+  // a thread that runs a message loop as long as the context is used (the
+  // host's platform thread); null when none can be made.
+  virtual std::shared_ptr<ObjectContext> CaptureMessageLoop() = 0;
   // The calling thread's apartment type; false when the query fails.
   virtual bool QueryApartmentType(ApartmentType* type) = 0;
 };

@@ -6,6 +6,8 @@
 
 #include "channel/plugin_registrar.h"
 #include "common/registration_state.h"
+#include "platform/apartment.h"
+#include "platform/service_registry.h"
 #include "plugin/plugin_channel.h"
 #include "plugin/quillmar_core_windows.h"
 
@@ -15,6 +17,8 @@ namespace {
 struct RegistrarTable {
   std::mutex mutex;
   std::map<FlutterDesktopPluginRegistrarRef, std::unique_ptr<PluginRegistrarWindows>> wrappers;
+  // The platform thread's message loop each registration captured.
+  std::map<FlutterDesktopPluginRegistrarRef, const platform::ObjectContext*> threads;
 };
 
 RegistrarTable& GetRegistrarTable() {
@@ -55,19 +59,41 @@ void RegisterWithRegistrar(FlutterDesktopPluginRegistrarRef registrar) {
         plugin_ptr->DispatchMethodCall(call, std::move(result));
       });
   wrapper->AddPlugin(std::move(plugin));
+  // The consent prompt and the Store's dialog are parented to this window; a
+  // registrar without a view leaves an earlier registrar's window in place.
+  if (void* window = wrapper->view().NativeWindow()) SetHostWindow(window);
+  // The host calls the export on its platform thread, which runs its
+  // message loop for as long as the registrar lives.
+  if (std::shared_ptr<platform::ObjectContext> thread =
+          platform::Current<platform::Apartment>().CaptureMessageLoop()) {
+    RegistrarTable& table = GetRegistrarTable();
+    {
+      std::lock_guard lock(table.mutex);
+      table.threads[registrar] = thread.get();
+    }
+    SetHostThread(std::move(thread));
+  }
 }
 
 void ForgetRegistrar(FlutterDesktopPluginRegistrarRef registrar) {
   RegistrarTable& table = GetRegistrarTable();
   std::unique_ptr<PluginRegistrarWindows> wrapper;
+  const platform::ObjectContext* thread = nullptr;
   {
     std::lock_guard lock(table.mutex);
     auto entry = table.wrappers.find(registrar);
     if (entry == table.wrappers.end()) return;
     wrapper = std::move(entry->second);
     table.wrappers.erase(entry);
+    if (auto captured = table.threads.find(registrar); captured != table.threads.end()) {
+      thread = captured->second;
+      table.threads.erase(captured);
+    }
   }
   ClearPluginChannelOf(wrapper->messenger());
+  if (thread != nullptr) ClearHostThread(thread);
+  void* window = wrapper->view().NativeWindow();
+  if (window != nullptr) ClearHostWindow(window);
   wrapper.reset();
 }
 

@@ -28,6 +28,9 @@ void SendProgress(double total_fraction) {
 // own choosing, one report at a time; the host takes channel messages only
 // on its platform thread, so each send is queued there, behind the ones
 // before it. Without a platform thread to go to it sends where it runs.
+// The queue is the thread's message loop where registration captured it:
+// entering a COM context would put the send on a pool thread when the
+// platform thread lives in the multithreaded apartment.
 platform::StoreInstallOperation::ProgressHandler ForwardProgressTo(
     std::shared_ptr<platform::ObjectContext> platform_thread) {
   return [platform_thread](const platform::StorePackageUpdateStatus& status) {
@@ -65,8 +68,10 @@ class ProgressSubscription {
 // there were none. Starts on the platform thread and resumes there.
 DetachedTask InstallUpdates(std::unique_ptr<MethodResult> result) {
   try {
-    std::shared_ptr<platform::ObjectContext> platform_thread =
-        platform::Current<platform::Apartment>().CaptureContext();
+    std::shared_ptr<platform::ObjectContext> platform_thread = HostThread();
+    if (platform_thread == nullptr) {
+      platform_thread = platform::Current<platform::Apartment>().CaptureContext();
+    }
     std::shared_ptr<platform::StoreContext> store =
         platform::Current<platform::StoreUpdates>().GetDefault();
     // A desktop program's Store dialogs need the application's window as
@@ -85,6 +90,8 @@ DetachedTask InstallUpdates(std::unique_ptr<MethodResult> result) {
       ProgressSubscription progress(install, ForwardProgressTo(platform_thread));
       outcome = co_await platform::AsyncOperationPtr<platform::StorePackageUpdateResult>(install);
     }
+    // The reports are all queued by now; the answer goes out behind them.
+    co_await ContinueOn(platform_thread);
     if (outcome.overall_state != platform::StorePackageUpdateState::kCompleted) {
       result->Success(EncodableValue(false));
       co_return;

@@ -26,6 +26,8 @@ class FakeApartment : public Apartment {
   void set_type_query_fails(bool fails);
 
   std::shared_ptr<ObjectContext> CaptureContext() override;
+  // A fake single-threaded apartment's queue is its message loop.
+  std::shared_ptr<ObjectContext> CaptureMessageLoop() override { return CaptureContext(); }
   bool QueryApartmentType(ApartmentType* type) override;
 
  private:

@@ -59,6 +59,9 @@ class LinuxApartment : public Apartment {
     return std::make_shared<HostThreadContext>(thread);
   }
 
+  // The platform thread's task queue is its message loop.
+  std::shared_ptr<ObjectContext> CaptureMessageLoop() override { return CaptureContext(); }
+
   bool QueryApartmentType(ApartmentType* type) override {
     QuillmarHostThreadRef thread = QuillmarHostCurrentPlatformThread();
     *type = thread != nullptr ? ApartmentType::kMainSingleThreaded : ApartmentType::kMultiThreaded;

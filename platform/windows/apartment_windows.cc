@@ -9,6 +9,7 @@
 
 #include <deque>
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 
@@ -104,8 +105,104 @@ class ComObjectContext : public ObjectContext,
   bool draining_ = false;
 };
 
+// A thread's message loop, reached through a message-only window of ours
+// made on that thread: posted work arrives as messages, which the loop takes
+// in the order they were posted, in any apartment and without
+// IContextCallback. The window is destroyed on its own thread.
+constexpr UINT kRunPosted = WM_APP + 0x51;
+constexpr wchar_t kMessageLoopClass[] = L"QuillmarMessageLoopContext";
+
+LRESULT CALLBACK MessageLoopWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == kRunPosted) {
+    std::unique_ptr<std::function<void()>> work(reinterpret_cast<std::function<void()>*>(lparam));
+    try {
+      (*work)();
+    } catch (...) {
+      // Posted work reports its own failures; the loop goes on.
+    }
+    return 0;
+  }
+  return DefWindowProcW(window, message, wparam, lparam);
+}
+
+HINSTANCE ThisModule() {
+  HMODULE module = nullptr;
+  GetModuleHandleExW(
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+      reinterpret_cast<LPCWSTR>(&MessageLoopWindowProc), &module);
+  return module;
+}
+
+class MessageLoopContext : public ObjectContext {
+ public:
+  // Null when the window cannot be made.
+  static std::shared_ptr<MessageLoopContext> Create() {
+    static const bool registered = [] {
+      WNDCLASSEXW window_class{};
+      window_class.cbSize = sizeof(window_class);
+      window_class.lpfnWndProc = MessageLoopWindowProc;
+      window_class.hInstance = ThisModule();
+      window_class.lpszClassName = kMessageLoopClass;
+      return RegisterClassExW(&window_class) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    }();
+    if (!registered) return nullptr;
+    HWND window = CreateWindowExW(0, kMessageLoopClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  ThisModule(), nullptr);
+    if (window == nullptr) return nullptr;
+    return std::shared_ptr<MessageLoopContext>(new MessageLoopContext(window));
+  }
+
+  ~MessageLoopContext() override {
+    if (IsCurrent()) {
+      DestroyWindow(window_);
+    } else {
+      // The window's thread closes it, after the work posted before.
+      PostMessageW(window_, WM_CLOSE, 0, 0);
+    }
+  }
+
+  bool IsCurrent() const override { return GetCurrentThreadId() == thread_; }
+
+  HResult Enter(std::function<void()> work) override {
+    if (IsCurrent()) {
+      work();
+      return kSOk;
+    }
+    auto done = std::make_shared<std::promise<void>>();
+    std::future<void> finished = done->get_future();
+    if (!Post([work = std::move(work), done] {
+          try {
+            work();
+          } catch (...) {
+          }
+          done->set_value();
+        })) {
+      return kRpcEDisconnected;
+    }
+    finished.wait();
+    return kSOk;
+  }
+
+  bool Post(std::function<void()> work) override {
+    auto* heap_work = new std::function<void()>(std::move(work));
+    if (PostMessageW(window_, kRunPosted, 0, reinterpret_cast<LPARAM>(heap_work))) return true;
+    delete heap_work;
+    return false;
+  }
+
+ private:
+  explicit MessageLoopContext(HWND window) : window_(window), thread_(GetCurrentThreadId()) {}
+
+  HWND window_;
+  DWORD thread_;
+};
+
 class ComApartment : public Apartment {
  public:
+  std::shared_ptr<ObjectContext> CaptureMessageLoop() override {
+    return MessageLoopContext::Create();
+  }
+
   std::shared_ptr<ObjectContext> CaptureContext() override {
     IContextCallback* context = nullptr;
     if (FAILED(CoGetObjectContext(IID_IContextCallback, reinterpret_cast<void**>(&context))) ||

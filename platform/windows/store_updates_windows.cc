@@ -72,8 +72,9 @@ StorePackageUpdateResult ResultFrom(store::IStorePackageUpdateResult& result) {
   for (UINT32 i = 0; i < size; ++i) {
     store::StorePackageUpdateStatus status{};
     windows::ThrowIfFailed(statuses->GetAt(i, &status));
+    // The status's name is ours from here on, also when converting throws.
+    windows::HString name(status.PackageFamilyName);
     converted.statuses.push_back(StatusFrom(status));
-    windows::HString::Delete(status.PackageFamilyName);
   }
   return converted;
 }

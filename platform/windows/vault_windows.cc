@@ -8,6 +8,9 @@
 // is stored.
 #include <security_credentials.h>
 
+#include <functional>
+#include <mutex>
+
 #include "platform/platform_error.h"
 #include "platform/service_registry.h"
 #include "platform/vault.h"
@@ -18,6 +21,44 @@ namespace {
 
 namespace credentials = ABI::Windows::Security::Credentials;
 using windows::ComPtr;
+
+// The vault's looks and writes of all of this user's processes in the
+// session take turns, so that AddIfMissing's look, question and store are
+// one step against every Retrieve and Add of this library: a delete that has
+// removed the legacy copy and then found no entry cannot miss an entry a move
+// stores after it. Threads take turns through a mutex, processes through a
+// named mutex of the session, which the system hands on, abandoned, when its
+// holder dies; an abandoned mutex is held all the same, since every step
+// inside a turn leaves the vault whole. Where the named mutex cannot be
+// made or waited for, processes do not take turns.
+class VaultTurn {
+ public:
+  VaultTurn() : hold_(Mutex()) {
+    HANDLE mutex = SessionMutex();
+    if (mutex == nullptr) return;
+    DWORD waited = WaitForSingleObject(mutex, INFINITE);
+    if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) held_ = mutex;
+  }
+  ~VaultTurn() {
+    if (held_ != nullptr) ReleaseMutex(held_);
+  }
+  VaultTurn(const VaultTurn&) = delete;
+  VaultTurn& operator=(const VaultTurn&) = delete;
+
+ private:
+  static std::mutex& Mutex() {
+    static std::mutex mutex;
+    return mutex;
+  }
+  // Made once and kept for the life of the process.
+  static HANDLE SessionMutex() {
+    static const HANDLE mutex = CreateMutexW(nullptr, FALSE, L"Local\\QuillmarVaultTurn");
+    return mutex;
+  }
+
+  std::lock_guard<std::mutex> hold_;
+  HANDLE held_ = nullptr;
+};
 
 ComPtr<credentials::IPasswordVault> CreateVault() {
   return windows::ActivateInstance<credentials::IPasswordVault>(
@@ -41,7 +82,9 @@ class WindowsPasswordVault : public PasswordVault {
 
   PasswordCredential Retrieve(const PlatformString& resource,
                               const PlatformString& user_name) override {
-    RetrieveEntry(*CreateVault().get(), resource, user_name);
+    ComPtr<credentials::IPasswordVault> vault = CreateVault();
+    VaultTurn turn;
+    RetrieveEntry(*vault.get(), resource, user_name);
     return {resource, user_name, PlatformString()};
   }
 
@@ -56,6 +99,34 @@ class WindowsPasswordVault : public PasswordVault {
 
   void Add(const PasswordCredential& credential) override {
     ComPtr<credentials::IPasswordVault> vault = CreateVault();
+    VaultTurn turn;
+    Store(*vault.get(), credential);
+  }
+
+  bool AddIfMissing(const PasswordCredential& credential,
+                    const std::function<bool()>& wanted) override {
+    ComPtr<credentials::IPasswordVault> vault = CreateVault();
+    VaultTurn turn;
+    try {
+      RetrieveEntry(*vault.get(), credential.resource, credential.user_name);
+      return false;
+    } catch (const PlatformError& error) {
+      if (error.code() != kENotFound) throw;
+    }
+    if (!wanted()) return false;
+    Store(*vault.get(), credential);
+    return true;
+  }
+
+  void Remove(const PasswordCredential& credential) override {
+    ComPtr<credentials::IPasswordVault> vault = CreateVault();
+    ComPtr<credentials::IPasswordCredential> entry =
+        RetrieveEntry(*vault.get(), credential.resource, credential.user_name);
+    windows::ThrowIfFailed(vault->Remove(entry.get()));
+  }
+
+ private:
+  static void Store(credentials::IPasswordVault& vault, const PasswordCredential& credential) {
     ComPtr<credentials::ICredentialFactory> factory =
         windows::GetActivationFactory<credentials::ICredentialFactory>(
             RuntimeClass_Windows_Security_Credentials_PasswordCredential);
@@ -65,14 +136,7 @@ class WindowsPasswordVault : public PasswordVault {
     ComPtr<credentials::IPasswordCredential> entry;
     windows::ThrowIfFailed(factory->CreatePasswordCredential(resource.get(), user_name.get(),
                                                              password.get(), entry.put()));
-    windows::ThrowIfFailed(vault->Add(entry.get()));
-  }
-
-  void Remove(const PasswordCredential& credential) override {
-    ComPtr<credentials::IPasswordVault> vault = CreateVault();
-    ComPtr<credentials::IPasswordCredential> entry =
-        RetrieveEntry(*vault.get(), credential.resource, credential.user_name);
-    windows::ThrowIfFailed(vault->Remove(entry.get()));
+    windows::ThrowIfFailed(vault.Add(entry.get()));
   }
 };
 

@@ -100,6 +100,8 @@ class HStringReference {
 class HString {
  public:
   HString() = default;
+  // Takes over a string the runtime handed over inside a structure.
+  explicit HString(HSTRING owned) : string_(owned) {}
   HString(const HString&) = delete;
   HString& operator=(const HString&) = delete;
   ~HString() { Delete(std::exchange(string_, nullptr)); }

@@ -23,7 +23,11 @@
 //   store.state                  final OverallState [3, Completed]
 //   restart.reason               AppRestartFailureReason [0]
 //   delay_ms                     how long each operation waits on the
-//                                stand-in's own thread before completing [0]
+//                                stand-in's own thread before completing [0];
+//                                at 0 an operation may end, and report its
+//                                progress, before the caller sets its
+//                                handlers: a report made while no progress
+//                                handler is set is lost, as on the platform
 //   fail.<step>                  an HRESULT (0x...) that <step> fails with:
 //     a call fails with it before returning; a step ending in ".operation"
 //     makes the asynchronous operation end with status Error, its
@@ -36,6 +40,19 @@
 //     store.list, store.list.operation, store.install,
 //     store.install.operation, store.result, core.statics, core.restart,
 //     core.restart.operation
+//     A "<class>.statics" step fails getting the class's factory (what
+//     RoGetActivationFactory answers); "store.result" fails reading the
+//     install result's OverallState.
+//
+// Each progress report of an install carries TotalDownloadProgress as
+// scripted, PackageFamilyName "Quillmar.Desktop_8wekyb3d8bbwe",
+// PackageDownloadSizeInBytes 1000, PackageDownloadProgress
+// min(1, progress / 0.8), PackageBytesDownloaded 1000 times that, and
+// PackageUpdateState Downloading (1) below 0.8, Deploying (2) below 1.0,
+// Completed (3) from 1.0. The result lists one status per installed update,
+// with the final state, progress 1.0 and 1000 of 1000 bytes. An install on
+// a context without IInitializeWithWindow ends with Error 0x80070578 and no
+// progress. Listed updates are not mandatory.
 //
 // Record lines (UTF-8):
 //   consent.check
@@ -45,6 +62,10 @@
 //   store.list
 //   store.install initialized=<0|1> count=<n>
 //   restart arguments=<text>
+// <hex> is the window handle's value in lowercase hexadecimal without a
+// prefix (0 for none); <text> is the UTF-8 text as given. A line end or a
+// backslash in a line is stored escaped and read back as it was written.
+// A call is recorded before any scripted failure of it.
 #pragma once
 
 #include <string>
@@ -55,6 +76,15 @@ namespace quillmar::standin {
 
 // The prefix folder that holds the stand-in's state (created on first use).
 std::wstring StateFolder();
+
+// Registers the stand-in DLL at `dll_path` in the prefix's registry under
+// each runtime class name it serves (HKLM ActivatableClassId, DllPath), so
+// that RoGetActivationFactory of this and every later process of the prefix
+// loads it. Idempotent.
+void Register(const std::wstring& dll_path);
+
+// The stand-in DLL's path beside the running program (the build's bin/).
+std::wstring DllBesideProgram();
 
 // Switches the stand-in on with an empty script, an empty record and an
 // empty vault.
@@ -84,7 +114,10 @@ void PutVaultEntry(const VaultEntry& entry);
 
 // The stand-in's objects alive in this process: every object it created
 // (factories excepted, which live as long as the DLL) and not yet freed.
-// 0 when the DLL is not loaded in this process.
+// 0 when the DLL is not loaded in this process. Read through the DLL's
+// export QuillmarStandInLiveObjects. An operation's last references are
+// dropped on the stand-in's thread just after it completes: poll for a
+// short while before asserting 0.
 long LiveObjects();
 
 }  // namespace quillmar::standin
