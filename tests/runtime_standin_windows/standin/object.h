@@ -27,9 +27,10 @@ inline constexpr HRESULT kBounds = static_cast<HRESULT>(0x8000000B);
 inline constexpr HRESULT kIllegalMethodCall = static_cast<HRESULT>(0x8000000E);
 inline constexpr HRESULT kIllegalStateChange = static_cast<HRESULT>(0x8000000D);
 inline constexpr HRESULT kIllegalDelegateAssignment = static_cast<HRESULT>(0x80000018);
-inline constexpr HRESULT kNotFound = HRESULT_FROM_WIN32(ERROR_NOT_FOUND);  // 0x80070490
+// HRESULT_FROM_WIN32 is a function in Wine's headers, not a constant.
+inline constexpr HRESULT kNotFound = static_cast<HRESULT>(0x80070490);  // ERROR_NOT_FOUND
 inline constexpr HRESULT kInvalidWindowHandle =
-    HRESULT_FROM_WIN32(ERROR_INVALID_WINDOW_HANDLE);  // 0x80070578
+    static_cast<HRESULT>(0x80070578);  // ERROR_INVALID_WINDOW_HANDLE
 
 // The live-object counter (module.cc).
 void CountObject(long delta);
@@ -110,10 +111,10 @@ class ObjectBase : public Interfaces... {
     if (IsEqualIID(iid, __uuidof(IUnknown)) || IsEqualIID(iid, __uuidof(IInspectable))) {
       *object = Identity();
     } else {
-      ((*object == nullptr && IsEqualIID(iid, __uuidof(Interfaces))
-            ? (*object = static_cast<Interfaces*>(this), true)
-            : false),
-       ...);
+      // The first listed interface that matches answers.
+      (void)((IsEqualIID(iid, __uuidof(Interfaces)) &&
+              (*object = static_cast<Interfaces*>(this)) != nullptr) ||
+             ...);
     }
     if (*object == nullptr) return E_NOINTERFACE;
     AddRef();
