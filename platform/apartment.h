@@ -27,6 +27,11 @@ class ObjectContext {
   virtual bool Post(std::function<void()> work) = 0;
 };
 
+// Enter for a context whose only way in is its queue: posts `work` and
+// waits until it has run there. kRpcEDisconnected when the queue refuses it.
+// Never call it on the context's own thread.
+HResult EnterThroughQueue(ObjectContext& context, std::function<void()> work);
+
 class Apartment {
  public:
   virtual ~Apartment() = default;

@@ -3,7 +3,6 @@
 // the multithreaded apartment, which has no context to return to.
 #include <quillmar_host_threads.h>
 
-#include <future>
 #include <memory>
 
 #include "platform/apartment.h"
@@ -29,15 +28,7 @@ class HostThreadContext : public ObjectContext {
       work();
       return kSOk;
     }
-    auto done = std::make_shared<std::promise<void>>();
-    std::future<void> finished = done->get_future();
-    bool posted = Post([work = std::move(work), done] {
-      work();
-      done->set_value();
-    });
-    if (!posted) return kRpcEDisconnected;
-    finished.wait();
-    return kSOk;
+    return EnterThroughQueue(*this, std::move(work));
   }
 
   bool Post(std::function<void()> work) override {

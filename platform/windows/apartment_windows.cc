@@ -9,7 +9,6 @@
 
 #include <deque>
 #include <functional>
-#include <future>
 #include <memory>
 #include <mutex>
 
@@ -168,19 +167,7 @@ class MessageLoopContext : public ObjectContext {
       work();
       return kSOk;
     }
-    auto done = std::make_shared<std::promise<void>>();
-    std::future<void> finished = done->get_future();
-    if (!Post([work = std::move(work), done] {
-          try {
-            work();
-          } catch (...) {
-          }
-          done->set_value();
-        })) {
-      return kRpcEDisconnected;
-    }
-    finished.wait();
-    return kSOk;
+    return EnterThroughQueue(*this, std::move(work));
   }
 
   bool Post(std::function<void()> work) override {

@@ -15,6 +15,7 @@
 #include "common/text.h"
 #include "platform/legacy_credentials.h"
 #include "tests/runtime_standin_windows/over_standin.h"
+#include "tests/support/item_call_lines.h"
 #include "tests/support/windows_process.h"
 
 namespace quillmar::standin_test {
@@ -31,30 +32,13 @@ std::string HostProcess(const std::string& method, const std::string& arguments)
   return output;
 }
 
-std::string KeyArgs(const std::string& key) { return "{\"itemKey\": \"" + key + "\"}"; }
-std::string ItemArgs(const std::string& key, const std::string& value) {
-  return "{\"itemKey\": \"" + key + "\", \"itemValue\": \"" + value + "\"}";
-}
-std::string Found(const std::string& value) {
-  return "{\"success\": {\"error\": null, \"itemValue\": \"" + value + "\", \"success\": true}}";
-}
+using testing::Found;
+using testing::ItemArgs;
+using testing::kDeleted;
+using testing::KeyArgs;
+using testing::kMissing;
+using testing::kStored;
 
-constexpr char kMissing[] = R"({"success": {"error": null, "itemValue": null, "success": true}})";
-constexpr char kStored[] = R"({"success": {"error": null, "status": "ok"}})";
-constexpr char kDeleted[] = R"({"success": {"error": null, "success": true}})";
-
-platform::CredentialManager& Legacy() {
-  return platform::DefaultService<platform::CredentialManager>();
-}
-platform::PlatformString TargetOf(const std::string& key) { return Utf8ToWide("Quillmar:" + key); }
-void PutLegacy(const std::string& key, const std::string& value) {
-  platform::Buffer blob(reinterpret_cast<const uint8_t*>(value.c_str()), value.size() + 1);
-  ASSERT_EQ(Legacy().Write(TargetOf(key), blob), platform::kErrorSuccess);
-}
-uint32_t LegacyStatus(const std::string& key) {
-  platform::Buffer blob;
-  return Legacy().Read(TargetOf(key), &blob);
-}
 std::optional<std::string> VaultValue(const std::string& key) {
   for (const standin::VaultEntry& entry : standin::VaultEntries()) {
     if (entry.resource == "Quillmar" && entry.user_name == key) return entry.password;

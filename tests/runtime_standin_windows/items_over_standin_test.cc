@@ -49,20 +49,6 @@ VaultEntry Entry(const std::string& key, const std::string& value) {
   return {"Quillmar", key, value};
 }
 
-// Wine's credential manager, where an older system left the item.
-platform::CredentialManager& Legacy() {
-  return platform::DefaultService<platform::CredentialManager>();
-}
-platform::PlatformString TargetOf(const std::string& key) { return Utf8ToWide("Quillmar:" + key); }
-void PutLegacy(const std::string& key, const std::string& value) {
-  platform::Buffer blob(reinterpret_cast<const uint8_t*>(value.c_str()), value.size() + 1);
-  ASSERT_EQ(Legacy().Write(TargetOf(key), blob), platform::kErrorSuccess);
-}
-uint32_t LegacyStatus(const std::string& key) {
-  platform::Buffer blob;
-  return Legacy().Read(TargetOf(key), &blob);
-}
-
 // Wine's credential manager outlives a test: each starts and ends without
 // the credentials of its keys.
 template <typename Base = ::testing::Test>

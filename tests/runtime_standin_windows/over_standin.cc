@@ -4,9 +4,26 @@
 #include <thread>
 
 #include "common/arguments.h"
+#include "common/text.h"
 #include "tests/support/system_text.h"
 
 namespace quillmar::standin_test {
+
+platform::CredentialManager& Legacy() {
+  return platform::DefaultService<platform::CredentialManager>();
+}
+
+platform::PlatformString TargetOf(const std::string& key) { return Utf8ToWide("Quillmar:" + key); }
+
+void PutLegacy(const std::string& key, const std::string& value) {
+  platform::Buffer blob(reinterpret_cast<const uint8_t*>(value.c_str()), value.size() + 1);
+  ASSERT_EQ(Legacy().Write(TargetOf(key), blob), platform::kErrorSuccess);
+}
+
+uint32_t LegacyStatus(const std::string& key) {
+  platform::Buffer blob;
+  return Legacy().Read(TargetOf(key), &blob);
+}
 
 long SettledLiveObjects(std::chrono::milliseconds patience) {
   auto deadline = std::chrono::steady_clock::now() + patience;

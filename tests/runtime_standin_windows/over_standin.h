@@ -16,6 +16,7 @@
 #include "channel/encodable_value.h"
 #include "host/driver/test_driver.h"
 #include "platform/fake/fake_system_version.h"
+#include "platform/legacy_credentials.h"
 #include "platform/platform_error.h"
 #include "platform/service_registry.h"
 #include "plugin/registration.h"
@@ -24,6 +25,15 @@
 namespace quillmar::standin_test {
 
 using host::MethodReply;
+
+// Wine's credential manager, where an older system left an item, and the
+// target name it holds `key` under.
+platform::CredentialManager& Legacy();
+platform::PlatformString TargetOf(const std::string& key);
+// Stores `value` as the item's legacy copy (a failed write fails the test).
+void PutLegacy(const std::string& key, const std::string& value);
+// The status a read of the item's legacy copy answers.
+uint32_t LegacyStatus(const std::string& key);
 
 // The stand-in's objects alive in this process once its thread has dropped
 // the last references of the operations that completed (it waits up to

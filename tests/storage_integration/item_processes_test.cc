@@ -20,6 +20,7 @@
 #include "platform/service_registry.h"
 #include "platform/vault.h"
 #include "tests/support/child_process.h"
+#include "tests/support/item_call_lines.h"
 
 namespace quillmar {
 namespace {
@@ -55,17 +56,12 @@ std::string Host(const std::string& method, const std::string& arguments = "",
   return Output(command + " 2>/dev/null");
 }
 
-std::string KeyArgs(const std::string& key) { return "{\"itemKey\": \"" + key + "\"}"; }
-std::string ItemArgs(const std::string& key, const std::string& value) {
-  return "{\"itemKey\": \"" + key + "\", \"itemValue\": \"" + value + "\"}";
-}
-std::string Found(const std::string& value) {
-  return "{\"success\": {\"error\": null, \"itemValue\": \"" + value + "\", \"success\": true}}";
-}
-
-constexpr char kMissing[] = R"({"success": {"error": null, "itemValue": null, "success": true}})";
-constexpr char kStored[] = R"({"success": {"error": null, "status": "ok"}})";
-constexpr char kDeleted[] = R"({"success": {"error": null, "success": true}})";
+using testing::Found;
+using testing::ItemArgs;
+using testing::kDeleted;
+using testing::KeyArgs;
+using testing::kMissing;
+using testing::kStored;
 
 std::optional<std::string> WhyNoSecretService() {
   const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
