@@ -32,6 +32,8 @@ void PluginRegistrar::ClearPlugins() { plugins_.clear(); }
 void* FlutterView::NativeWindow() const {
 #if defined(_WIN32)
   if (view_ != nullptr) return FlutterDesktopViewGetHWND(view_);
+#else
+  (void)view_;  // an embedding without windows
 #endif
   return nullptr;
 }
