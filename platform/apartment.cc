@@ -6,6 +6,10 @@
 namespace quillmar::platform {
 
 HResult EnterThroughQueue(ObjectContext& context, std::function<void()> work) {
+  if (context.IsCurrent()) {
+    work();
+    return kSOk;
+  }
   auto done = std::make_shared<std::promise<void>>();
   std::future<void> finished = done->get_future();
   bool posted = context.Post([work = std::move(work), done] {

@@ -27,9 +27,9 @@ class ObjectContext {
   virtual bool Post(std::function<void()> work) = 0;
 };
 
-// Enter for a context whose only way in is its queue: posts `work` and
-// waits until it has run there. kRpcEDisconnected when the queue refuses it.
-// Never call it on the context's own thread.
+// Enter for a context whose only way in is its queue: runs `work` at once
+// on the context's own thread, otherwise posts it and waits until it has
+// run there. kRpcEDisconnected when the queue refuses it.
 HResult EnterThroughQueue(ObjectContext& context, std::function<void()> work);
 
 class Apartment {

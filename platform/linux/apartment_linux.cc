@@ -24,10 +24,6 @@ class HostThreadContext : public ObjectContext {
   bool IsCurrent() const override { return QuillmarHostThreadIsCurrent(thread_); }
 
   HResult Enter(std::function<void()> work) override {
-    if (IsCurrent()) {
-      work();
-      return kSOk;
-    }
     return EnterThroughQueue(*this, std::move(work));
   }
 

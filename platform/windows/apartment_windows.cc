@@ -163,10 +163,6 @@ class MessageLoopContext : public ObjectContext {
   bool IsCurrent() const override { return GetCurrentThreadId() == thread_; }
 
   HResult Enter(std::function<void()> work) override {
-    if (IsCurrent()) {
-      work();
-      return kSOk;
-    }
     return EnterThroughQueue(*this, std::move(work));
   }
 
