@@ -10,8 +10,10 @@ bool TextureRegistrarImpl::MarkTextureFrameAvailable(int64_t texture_id) {
   return FlutterDesktopTextureRegistrarMarkExternalTextureFrameAvailable(registrar_, texture_id);
 }
 
-bool TextureRegistrarImpl::UnregisterTexture(int64_t texture_id) {
-  return FlutterDesktopTextureRegistrarUnregisterExternalTexture(registrar_, texture_id);
+void TextureRegistrarImpl::UnregisterTexture(int64_t texture_id, void (*callback)(void* user_data),
+                                             void* user_data) {
+  FlutterDesktopTextureRegistrarUnregisterExternalTexture(registrar_, texture_id, callback,
+                                                          user_data);
 }
 
 PluginRegistrar::PluginRegistrar(FlutterDesktopPluginRegistrarRef registrar)
@@ -29,13 +31,12 @@ void PluginRegistrar::AddPlugin(std::unique_ptr<Plugin> plugin) {
 
 void PluginRegistrar::ClearPlugins() { plugins_.clear(); }
 
-void* FlutterView::NativeWindow() const {
+FlutterView::FlutterView(FlutterDesktopViewRef view) {
 #if defined(_WIN32)
-  if (view_ != nullptr) return FlutterDesktopViewGetHWND(view_);
+  if (view != nullptr) window_ = FlutterDesktopViewGetHWND(view);
 #else
-  (void)view_;  // an embedding without windows
+  (void)view;  // an embedding without windows
 #endif
-  return nullptr;
 }
 
 PluginRegistrarWindows::PluginRegistrarWindows(FlutterDesktopPluginRegistrarRef registrar)

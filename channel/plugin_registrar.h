@@ -32,22 +32,28 @@ class TextureRegistrarImpl : public TextureRegistrar {
       : registrar_(registrar) {}
   int64_t RegisterTexture(const FlutterDesktopTextureInfo* info);
   bool MarkTextureFrameAvailable(int64_t texture_id);
-  bool UnregisterTexture(int64_t texture_id);
+  // Asynchronous: `callback` (may be null) runs with `user_data` once the
+  // embedding has let go of the texture.
+  void UnregisterTexture(int64_t texture_id, void (*callback)(void* user_data) = nullptr,
+                         void* user_data = nullptr);
 
  private:
   FlutterDesktopTextureRegistrarRef registrar_;  // not owned
 };
 
+// The view as registration found it. Its window is read once, here: the
+// embedding destroys the view before it destroys the registrar, so the view
+// handle is never kept.
 class FlutterView {
  public:
-  explicit FlutterView(FlutterDesktopViewRef view) : view_(view) {}
+  explicit FlutterView(FlutterDesktopViewRef view);
 
   // The view's window (an HWND), or null for a host without a view and on
   // systems whose embedding has no windows.
-  void* NativeWindow() const;
+  void* NativeWindow() const { return window_; }
 
  private:
-  FlutterDesktopViewRef view_;  // not owned
+  void* window_ = nullptr;
 };
 
 class PluginRegistrar {

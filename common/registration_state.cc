@@ -1,23 +1,32 @@
 #include "common/registration_state.h"
 
+#include <algorithm>
 #include <atomic>
+#include <iterator>
 #include <mutex>
 #include <utility>
+#include <vector>
 
 namespace quillmar {
 namespace {
 
 std::atomic<OwnCallSender> own_call_sender{nullptr};
-std::atomic<void*> host_window{nullptr};
 
-struct HostThreadSlot {
-  std::mutex mutex;
+struct Registration {
+  const void* registrar;
+  void* window;
   std::shared_ptr<platform::ObjectContext> thread;
 };
 
-HostThreadSlot& HostThreadState() {
-  static auto* slot = new HostThreadSlot();
-  return *slot;
+// In the order registered; few entries, one per live engine.
+struct Registrations {
+  std::mutex mutex;
+  std::vector<Registration> entries;
+};
+
+Registrations& GetRegistrations() {
+  static auto* registrations = new Registrations();
+  return *registrations;
 }
 
 }  // namespace
@@ -31,30 +40,53 @@ bool SendOwnCall(const std::string& method, EncodableValue arguments) {
   return sender != nullptr && sender(method, std::move(arguments));
 }
 
-void SetHostWindow(void* window) { host_window.store(window); }
-
-void ClearHostWindow(void* window) { host_window.compare_exchange_strong(window, nullptr); }
-
-void* HostWindow() { return host_window.load(); }
-
-void SetHostThread(std::shared_ptr<platform::ObjectContext> thread) {
-  std::shared_ptr<platform::ObjectContext> earlier;
-  HostThreadSlot& slot = HostThreadState();
-  std::lock_guard lock(slot.mutex);
-  earlier = std::exchange(slot.thread, std::move(thread));
+void AddRegistration(const void* registrar, void* window,
+                     std::shared_ptr<platform::ObjectContext> thread) {
+  Registration added{registrar, window, std::move(thread)};
+  Registrations& registrations = GetRegistrations();
+  std::lock_guard lock(registrations.mutex);
+  auto& entries = registrations.entries;
+  auto same = std::find_if(entries.begin(), entries.end(), [registrar](const Registration& entry) {
+    return entry.registrar == registrar;
+  });
+  // The replaced entry's context is released after the lock, with `added`.
+  if (same != entries.end()) {
+    std::swap(*same, added);
+  } else {
+    entries.push_back(std::move(added));
+  }
 }
 
-void ClearHostThread(const platform::ObjectContext* thread) {
-  std::shared_ptr<platform::ObjectContext> cleared;
-  HostThreadSlot& slot = HostThreadState();
-  std::lock_guard lock(slot.mutex);
-  if (slot.thread.get() == thread) cleared = std::move(slot.thread);
+void RemoveRegistration(const void* registrar) {
+  std::vector<Registration> removed;
+  Registrations& registrations = GetRegistrations();
+  std::lock_guard lock(registrations.mutex);
+  auto& entries = registrations.entries;
+  auto kept = std::stable_partition(
+      entries.begin(), entries.end(),
+      [registrar](const Registration& entry) { return entry.registrar != registrar; });
+  std::move(kept, entries.end(), std::back_inserter(removed));
+  entries.erase(kept, entries.end());
+}
+
+void* HostWindow() {
+  Registrations& registrations = GetRegistrations();
+  std::lock_guard lock(registrations.mutex);
+  for (auto entry = registrations.entries.rbegin(); entry != registrations.entries.rend();
+       ++entry) {
+    if (entry->window != nullptr) return entry->window;
+  }
+  return nullptr;
 }
 
 std::shared_ptr<platform::ObjectContext> HostThread() {
-  HostThreadSlot& slot = HostThreadState();
-  std::lock_guard lock(slot.mutex);
-  return slot.thread;
+  Registrations& registrations = GetRegistrations();
+  std::lock_guard lock(registrations.mutex);
+  for (auto entry = registrations.entries.rbegin(); entry != registrations.entries.rend();
+       ++entry) {
+    if (entry->thread != nullptr) return entry->thread;
+  }
+  return nullptr;
 }
 
 }  // namespace quillmar

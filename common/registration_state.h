@@ -24,19 +24,20 @@ using OwnCallSender = bool (*)(const std::string& method, EncodableValue argumen
 void SetOwnCallSender(OwnCallSender sender);
 bool SendOwnCall(const std::string& method, EncodableValue arguments);
 
-// The host's top-level window (an HWND on Windows), which platform dialogs
-// take as their owner; null until registration finds one.
-void SetHostWindow(void* window);
-// Forgets `window` when it is the one kept (its registrar is gone).
-void ClearHostWindow(void* window);
-void* HostWindow();
+// What one registration found: the host's top-level window (an HWND on
+// Windows, null without one), which platform dialogs take as their owner,
+// and the message loop of the host's platform thread (null where none was
+// captured): work posted to it runs on that thread in the order posted, in
+// whatever apartment the thread lives. Each is kept with its registrar,
+// named by the registrar's handle, until the registrar goes; registering
+// the same registrar again replaces what it had.
+void AddRegistration(const void* registrar, void* window,
+                     std::shared_ptr<platform::ObjectContext> thread);
+void RemoveRegistration(const void* registrar);
 
-// The message loop of the host's platform thread, captured at registration:
-// work posted to it runs on that thread in the order posted, in whatever
-// apartment the thread lives. Null until a registration captured one.
-void SetHostThread(std::shared_ptr<platform::ObjectContext> thread);
-// Forgets `thread` when it is the one kept (its registrar is gone).
-void ClearHostThread(const platform::ObjectContext* thread);
+// The window, and the message loop, of the latest registration still alive
+// that has one; null when none has.
+void* HostWindow();
 std::shared_ptr<platform::ObjectContext> HostThread();
 
 }  // namespace quillmar

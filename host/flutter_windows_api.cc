@@ -86,9 +86,11 @@ int64_t FlutterDesktopTextureRegistrarRegisterExternalTexture(
   return HostTextureRegistrar::FromRef(texture_registrar)->Register();
 }
 
-bool FlutterDesktopTextureRegistrarUnregisterExternalTexture(
-    FlutterDesktopTextureRegistrarRef texture_registrar, int64_t texture_id) {
-  return HostTextureRegistrar::FromRef(texture_registrar)->Unregister(texture_id);
+void FlutterDesktopTextureRegistrarUnregisterExternalTexture(
+    FlutterDesktopTextureRegistrarRef texture_registrar, int64_t texture_id,
+    void (*callback)(void* user_data), void* user_data) {
+  HostTextureRegistrar::FromRef(texture_registrar)->Unregister(texture_id);
+  if (callback != nullptr) callback(user_data);
 }
 
 bool FlutterDesktopTextureRegistrarMarkExternalTextureFrameAvailable(

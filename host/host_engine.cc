@@ -14,6 +14,7 @@ HostEngine::HostEngine()
       texture_registrar_(new HostTextureRegistrar()) {}
 
 HostEngine::~HostEngine() {
+  DestroyView();
   DestroyRegistrar();
   Shutdown();
   thread_->Stop();
@@ -33,6 +34,25 @@ bool HostEngine::Post(std::function<void()> task) { return thread_->Post(std::mo
 bool HostEngine::RunSync(const std::function<void()>& task) { return thread_->RunSync(task); }
 
 bool HostEngine::IsPlatformThread() const { return thread_->IsCurrent(); }
+
+FlutterDesktopViewRef HostEngine::view() {
+  if (view_.destroyed.load()) return nullptr;
+  return reinterpret_cast<FlutterDesktopViewRef>(&view_);
+}
+
+void* HostEngine::ViewWindow(FlutterDesktopViewRef view) {
+  auto* target = reinterpret_cast<View*>(view);
+  if (target->destroyed.load()) {
+    target->uses_after_destruction.fetch_add(1);
+    ReportHostProblem("a plug-in asked a destroyed view for its window");
+    return nullptr;
+  }
+  return target->window.load(std::memory_order_acquire);
+}
+
+void HostEngine::DestroyView() { view_.destroyed.store(true); }
+
+int HostEngine::destroyed_view_use_count() const { return view_.uses_after_destruction.load(); }
 
 bool HostEngine::CreateViewWindow() {
 #if defined(_WIN32)

@@ -17,8 +17,6 @@ namespace {
 struct RegistrarTable {
   std::mutex mutex;
   std::map<FlutterDesktopPluginRegistrarRef, std::unique_ptr<PluginRegistrarWindows>> wrappers;
-  // The platform thread's message loop each registration captured.
-  std::map<FlutterDesktopPluginRegistrarRef, const platform::ObjectContext*> threads;
 };
 
 RegistrarTable& GetRegistrarTable() {
@@ -59,41 +57,26 @@ void RegisterWithRegistrar(FlutterDesktopPluginRegistrarRef registrar) {
         plugin_ptr->DispatchMethodCall(call, std::move(result));
       });
   wrapper->AddPlugin(std::move(plugin));
-  // The consent prompt and the Store's dialog are parented to this window; a
-  // registrar without a view leaves an earlier registrar's window in place.
-  if (void* window = wrapper->view().NativeWindow()) SetHostWindow(window);
-  // The host calls the export on its platform thread, which runs its
-  // message loop for as long as the registrar lives.
-  if (std::shared_ptr<platform::ObjectContext> thread =
-          platform::Current<platform::Apartment>().CaptureMessageLoop()) {
-    RegistrarTable& table = GetRegistrarTable();
-    {
-      std::lock_guard lock(table.mutex);
-      table.threads[registrar] = thread.get();
-    }
-    SetHostThread(std::move(thread));
-  }
+  // The consent prompt and the Store's dialog are parented to the view's
+  // window, taken when the wrapper was made. The host calls the export on
+  // its platform thread, which runs its message loop for as long as the
+  // registrar lives.
+  AddRegistration(registrar, wrapper->view().NativeWindow(),
+                  platform::Current<platform::Apartment>().CaptureMessageLoop());
 }
 
 void ForgetRegistrar(FlutterDesktopPluginRegistrarRef registrar) {
   RegistrarTable& table = GetRegistrarTable();
   std::unique_ptr<PluginRegistrarWindows> wrapper;
-  const platform::ObjectContext* thread = nullptr;
   {
     std::lock_guard lock(table.mutex);
     auto entry = table.wrappers.find(registrar);
     if (entry == table.wrappers.end()) return;
     wrapper = std::move(entry->second);
     table.wrappers.erase(entry);
-    if (auto captured = table.threads.find(registrar); captured != table.threads.end()) {
-      thread = captured->second;
-      table.threads.erase(captured);
-    }
   }
   ClearPluginChannelOf(wrapper->messenger());
-  if (thread != nullptr) ClearHostThread(thread);
-  void* window = wrapper->view().NativeWindow();
-  if (window != nullptr) ClearHostWindow(window);
+  RemoveRegistration(registrar);
   wrapper.reset();
 }
 

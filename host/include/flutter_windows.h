@@ -1,5 +1,7 @@
 // The C API of the host embedding that the plug-in imports: registrar,
-// messenger and texture registrar. The host stand-in in host/ implements it.
+// messenger and texture registrar, declared as the current Windows embedding
+// declares them (tests/host/embedding_contract.cc holds the check). The host
+// stand-in in host/ implements it.
 #ifndef QUILLMAR_HOST_FLUTTER_WINDOWS_H_
 #define QUILLMAR_HOST_FLUTTER_WINDOWS_H_
 
@@ -102,8 +104,11 @@ FLUTTER_EXPORT struct HWND__* FlutterDesktopViewGetHWND(FlutterDesktopViewRef vi
 FLUTTER_EXPORT int64_t FlutterDesktopTextureRegistrarRegisterExternalTexture(
     FlutterDesktopTextureRegistrarRef texture_registrar, const FlutterDesktopTextureInfo* info);
 
-FLUTTER_EXPORT bool FlutterDesktopTextureRegistrarUnregisterExternalTexture(
-    FlutterDesktopTextureRegistrarRef texture_registrar, int64_t texture_id);
+// Asynchronous: `callback` (may be null) runs with `user_data` once the
+// texture is gone.
+FLUTTER_EXPORT void FlutterDesktopTextureRegistrarUnregisterExternalTexture(
+    FlutterDesktopTextureRegistrarRef texture_registrar, int64_t texture_id,
+    void (*callback)(void* user_data), void* user_data);
 
 FLUTTER_EXPORT bool FlutterDesktopTextureRegistrarMarkExternalTextureFrameAvailable(
     FlutterDesktopTextureRegistrarRef texture_registrar, int64_t texture_id);

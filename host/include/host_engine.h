@@ -46,9 +46,10 @@ using OutgoingListener = std::function<void(const OutgoingMessage&, OutgoingAnsw
 class HostEngine {
  public:
   HostEngine();
-  // Destroys the registrar if that has not happened, shuts down, then stops
-  // the platform thread after running what is queued. The messenger lives on
-  // while plug-in references remain.
+  // Tears down in the current Windows embedding's order: the view is
+  // destroyed first, then the engine stops (the registrar's destruction
+  // handler runs), shuts down, and stops the platform thread after running
+  // what is queued. The messenger lives on while plug-in references remain.
   ~HostEngine();
   HostEngine(const HostEngine&) = delete;
   HostEngine& operator=(const HostEngine&) = delete;
@@ -63,11 +64,16 @@ class HostEngine {
   }
   FlutterDesktopMessengerRef messenger() const;
   FlutterDesktopTextureRegistrarRef texture_registrar() const;
-  FlutterDesktopViewRef view() { return reinterpret_cast<FlutterDesktopViewRef>(&view_); }
-  // The window of the view (an HWND), or null while the engine has none.
-  static void* ViewWindow(FlutterDesktopViewRef view) {
-    return reinterpret_cast<View*>(view)->window.load(std::memory_order_acquire);
-  }
+  // The view, or null once it is destroyed.
+  FlutterDesktopViewRef view();
+  // The window of the view (an HWND), or null while the engine has none. A
+  // destroyed view is a use after free in the real embedding: it is counted,
+  // reported, and answered null.
+  static void* ViewWindow(FlutterDesktopViewRef view);
+  // Destroys the view, as the embedding's view controller does before it
+  // destroys the engine. The handle stays readable here only to catch uses.
+  void DestroyView();
+  int destroyed_view_use_count() const;
   // Gives the view a top-level window owned by the platform thread, as an
   // application's runner does. False where windows do not exist (Linux).
   bool CreateViewWindow();
@@ -102,6 +108,8 @@ class HostEngine {
   HostTextureRegistrar* texture_registrar_;  // owned
   struct View {
     std::atomic<void*> window{nullptr};
+    std::atomic<bool> destroyed{false};
+    std::atomic<int> uses_after_destruction{0};
   };
   View view_;  // the view handle points here
   std::mutex mutex_;

@@ -90,7 +90,7 @@ class VerificationTest
     : public OverStandIn<::testing::TestWithParam<std::tuple<VerificationRow, PromptForm>>> {
  protected:
   void TearDown() override {
-    SetHostWindow(nullptr);
+    RemoveRegistration(this);
     if (child_ != nullptr) DestroyWindow(child_);
     OverStandIn::TearDown();
   }
@@ -103,7 +103,7 @@ class VerificationTest
     child_ =
         CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 10, 10, root, nullptr, nullptr, nullptr);
     EXPECT_NE(child_, nullptr);
-    SetHostWindow(child_);
+    AddRegistration(this, child_, nullptr);
     return root;
   }
 

@@ -138,10 +138,10 @@ class UnavailableClassTest : public ::testing::TestWithParam<std::tuple<Unavaila
                                 nullptr, nullptr, nullptr, nullptr);
       ASSERT_NE(window_, nullptr);
     }
-    SetHostWindow(window_);
+    AddRegistration(this, window_, nullptr);
   }
   void TearDown() override {
-    SetHostWindow(nullptr);
+    RemoveRegistration(this);
     if (window_ != nullptr) DestroyWindow(window_);
   }
 

@@ -208,7 +208,7 @@ INSTANTIATE_TEST_SUITE_P(
 class StoreWindowTest : public StoreUpdateTest {
  protected:
   void TearDown() override {
-    SetHostWindow(nullptr);
+    RemoveRegistration(this);
     StoreUpdateTest::TearDown();
   }
 
@@ -216,7 +216,7 @@ class StoreWindowTest : public StoreUpdateTest {
     store_ = std::make_unique<FakeStoreUpdates>(std::move(script));
     override_.emplace(store_.get());
     driver_.RegisterPlugin(RegisterWithRegistrar);
-    SetHostWindow(window);
+    AddRegistration(this, window, nullptr);
     return driver_.CallMethod("installStoreUpdate", EncodableValue());
   }
 

@@ -132,13 +132,13 @@ INSTANTIATE_TEST_SUITE_P(
 // The prompt goes to the application's window when registration found one.
 class PromptWindowTest : public BiometricTest, public ::testing::WithParamInterface<bool> {
  protected:
-  void TearDown() override { SetHostWindow(nullptr); }
+  void TearDown() override { RemoveRegistration(this); }
   int stand_in_ = 0;
 };
 
 TEST_P(PromptWindowTest, PromptIsParentedToTheHostWindowWhenThereIsOne) {
   void* window = GetParam() ? &stand_in_ : nullptr;
-  SetHostWindow(window);
+  AddRegistration(this, window, nullptr);
   PutVault("k", "secret");
   verifier_.set_timing(Timing::kOnAnotherThread);
   ExpectSuccess(CallAndWait(HandleGetBiometricSecureItem, ItemArgs("k", "Unlock")),
