@@ -47,15 +47,12 @@ platform::StoreInstallOperation::ProgressHandler ForwardProgressTo(
   };
 }
 
-// Detaches the progress handler, and the platform thread it holds, when
-// the install is no longer awaited.
+// Detaches the progress handler the install was started with, and the
+// platform thread it holds, when the install is no longer awaited.
 class ProgressSubscription {
  public:
-  ProgressSubscription(std::shared_ptr<platform::StoreInstallOperation> install,
-                       platform::StoreInstallOperation::ProgressHandler handler)
-      : install_(std::move(install)) {
-    install_->SetProgress(std::move(handler));
-  }
+  explicit ProgressSubscription(std::shared_ptr<platform::StoreInstallOperation> install)
+      : install_(std::move(install)) {}
   ~ProgressSubscription() { install_->SetProgress(nullptr); }
   ProgressSubscription(const ProgressSubscription&) = delete;
   ProgressSubscription& operator=(const ProgressSubscription&) = delete;
@@ -84,10 +81,11 @@ DetachedTask InstallUpdates(std::unique_ptr<MethodResult> result) {
       co_return;
     }
     std::shared_ptr<platform::StoreInstallOperation> install =
-        store->RequestDownloadAndInstallStorePackageUpdatesAsync(updates);
+        store->RequestDownloadAndInstallStorePackageUpdatesAsync(
+            updates, ForwardProgressTo(platform_thread));
     platform::StorePackageUpdateResult outcome;
     {
-      ProgressSubscription progress(install, ForwardProgressTo(platform_thread));
+      ProgressSubscription progress(install);
       outcome = co_await platform::AsyncOperationPtr<platform::StorePackageUpdateResult>(install);
     }
     // The reports are all queued by now; the answer goes out behind them.
