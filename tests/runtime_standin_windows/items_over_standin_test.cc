@@ -163,7 +163,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {},
                  1,
                  {},
-                 ItemArgs("new", kAtTheLimit + "x"),
+                 ItemArgs("k", kAtTheLimit + "x"),
                  WriteFailed(kBadStubData),
                  {}},
         LimitRow{"AtTheSizeLimit",

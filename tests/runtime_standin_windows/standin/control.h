@@ -38,7 +38,8 @@
 //   hold.<step>                  N: the Nth call of <step> from now, by any
 //                                process, does its work and then waits,
 //                                before answering, until Release(); steps:
-//                                vault.activate, vault.retrieve
+//                                vault.activate, vault.retrieve (the
+//                                library's Retrieve holds its vault turn)
 //   delay_ms                     how long each operation waits on the
 //                                stand-in's own thread before completing [0];
 //                                at 0 an operation may end, and report its
