@@ -2,6 +2,7 @@
 // download progress as "storeUpdateProgress" and, after a completed update,
 // asks for a restart.
 #include <exception>
+#include <optional>
 
 #include "common/awaiter.h"
 #include "common/failure_message.h"
@@ -84,12 +85,19 @@ DetachedTask InstallUpdates(std::unique_ptr<MethodResult> result) {
         store->RequestDownloadAndInstallStorePackageUpdatesAsync(
             updates, ForwardProgressTo(platform_thread));
     platform::StorePackageUpdateResult outcome;
+    std::optional<platform::PlatformError> failure;
     {
       ProgressSubscription progress(install);
-      outcome = co_await platform::AsyncOperationPtr<platform::StorePackageUpdateResult>(install);
+      try {
+        outcome = co_await platform::AsyncOperationPtr<platform::StorePackageUpdateResult>(install);
+      } catch (const platform::PlatformError& error) {
+        failure = error;
+      }
     }
-    // The reports are all queued by now; the answer goes out behind them.
+    // The reports are all queued by now; the answer, a failure's too, goes
+    // out behind them.
     co_await ContinueOn(platform_thread);
+    if (failure) throw *failure;
     if (outcome.overall_state != platform::StorePackageUpdateState::kCompleted) {
       result->Success(EncodableValue(false));
       co_return;
