@@ -67,11 +67,13 @@ class StoreContext {
   // packages. Raises, or fails the operation with, a PlatformError when the
   // Store cannot be asked.
   virtual AsyncOperationPtr<StorePackageUpdates> GetAppAndOptionalStorePackageUpdatesAsync() = 0;
-  // Downloads and installs `updates` in their order. Progress is reported
-  // on threads of the platform's choosing, one report at a time. Raises, or
-  // fails the operation with, a PlatformError.
+  // Downloads and installs `updates` in their order. `progress` gets every
+  // report, on threads of the platform's choosing, one at a time: it is the
+  // operation's progress handler before the platform is given one, so no
+  // report made before this returns is lost. Raises, or fails the operation
+  // with, a PlatformError.
   virtual std::shared_ptr<StoreInstallOperation> RequestDownloadAndInstallStorePackageUpdatesAsync(
-      const StorePackageUpdates& updates) = 0;
+      const StorePackageUpdates& updates, StoreInstallOperation::ProgressHandler progress) = 0;
 };
 
 // Callable from any thread.

@@ -2,6 +2,7 @@
 // download progress as "storeUpdateProgress" and, after a completed update,
 // asks for a restart.
 #include <exception>
+#include <optional>
 
 #include "common/awaiter.h"
 #include "common/failure_message.h"
@@ -47,15 +48,12 @@ platform::StoreInstallOperation::ProgressHandler ForwardProgressTo(
   };
 }
 
-// Detaches the progress handler, and the platform thread it holds, when
-// the install is no longer awaited.
+// Detaches the progress handler the install was started with, and the
+// platform thread it holds, when the install is no longer awaited.
 class ProgressSubscription {
  public:
-  ProgressSubscription(std::shared_ptr<platform::StoreInstallOperation> install,
-                       platform::StoreInstallOperation::ProgressHandler handler)
-      : install_(std::move(install)) {
-    install_->SetProgress(std::move(handler));
-  }
+  explicit ProgressSubscription(std::shared_ptr<platform::StoreInstallOperation> install)
+      : install_(std::move(install)) {}
   ~ProgressSubscription() { install_->SetProgress(nullptr); }
   ProgressSubscription(const ProgressSubscription&) = delete;
   ProgressSubscription& operator=(const ProgressSubscription&) = delete;
@@ -84,14 +82,22 @@ DetachedTask InstallUpdates(std::unique_ptr<MethodResult> result) {
       co_return;
     }
     std::shared_ptr<platform::StoreInstallOperation> install =
-        store->RequestDownloadAndInstallStorePackageUpdatesAsync(updates);
+        store->RequestDownloadAndInstallStorePackageUpdatesAsync(
+            updates, ForwardProgressTo(platform_thread));
     platform::StorePackageUpdateResult outcome;
+    std::optional<platform::PlatformError> failure;
     {
-      ProgressSubscription progress(install, ForwardProgressTo(platform_thread));
-      outcome = co_await platform::AsyncOperationPtr<platform::StorePackageUpdateResult>(install);
+      ProgressSubscription progress(install);
+      try {
+        outcome = co_await platform::AsyncOperationPtr<platform::StorePackageUpdateResult>(install);
+      } catch (const platform::PlatformError& error) {
+        failure = error;
+      }
     }
-    // The reports are all queued by now; the answer goes out behind them.
+    // The reports are all queued by now; the answer, a failure's too, goes
+    // out behind them.
     co_await ContinueOn(platform_thread);
+    if (failure) throw *failure;
     if (outcome.overall_state != platform::StorePackageUpdateState::kCompleted) {
       result->Success(EncodableValue(false));
       co_return;

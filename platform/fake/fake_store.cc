@@ -21,8 +21,9 @@ class FakeStoreContext : public StoreContext {
   }
 
   std::shared_ptr<StoreInstallOperation> RequestDownloadAndInstallStorePackageUpdatesAsync(
-      const StorePackageUpdates& updates) override {
-    return store_->Install(updates, owner_window_);
+      const StorePackageUpdates& updates,
+      StoreInstallOperation::ProgressHandler progress) override {
+    return store_->Install(updates, owner_window_, std::move(progress));
   }
 
  private:
@@ -86,8 +87,9 @@ void FakeStoreUpdates::InitializeWithWindow(void* owner_window) {
   if (script_.initialize_error) throw *script_.initialize_error;
 }
 
-std::shared_ptr<StoreInstallOperation> FakeStoreUpdates::Install(const StorePackageUpdates& updates,
-                                                                 void* owner_window) {
+std::shared_ptr<StoreInstallOperation> FakeStoreUpdates::Install(
+    const StorePackageUpdates& updates, void* owner_window,
+    StoreInstallOperation::ProgressHandler progress) {
   {
     std::lock_guard lock(mutex_);
     install_windows_.push_back(owner_window);
@@ -99,6 +101,7 @@ std::shared_ptr<StoreInstallOperation> FakeStoreUpdates::Install(const StorePack
   }
   if (script_.install_request_error) throw *script_.install_request_error;
   auto install = std::make_shared<StoreInstallOperation>();
+  install->SetProgress(std::move(progress));
   std::shared_ptr<ObjectContext> requester = Current<Apartment>().CaptureContext();
   Produce([install, requester, script = script_] {
     // Let the requester finish installing its progress handler.

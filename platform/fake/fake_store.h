@@ -64,7 +64,8 @@ class FakeStoreUpdates : public StoreUpdates {
   AsyncOperationPtr<StorePackageUpdates> ListUpdates();
   void InitializeWithWindow(void* owner_window);
   std::shared_ptr<StoreInstallOperation> Install(const StorePackageUpdates& updates,
-                                                 void* owner_window);
+                                                 void* owner_window,
+                                                 StoreInstallOperation::ProgressHandler progress);
 
   const StoreScript script_;
   mutable std::mutex mutex_;

@@ -25,7 +25,7 @@ class NoStoreContext : public StoreContext {
   }
 
   std::shared_ptr<StoreInstallOperation> RequestDownloadAndInstallStorePackageUpdatesAsync(
-      const StorePackageUpdates&) override {
+      const StorePackageUpdates&, StoreInstallOperation::ProgressHandler) override {
     throw PlatformError(kENotImpl, PlatformString(u"No Store is available on this system."));
   }
 };

@@ -117,12 +117,15 @@ class WindowsStoreContext : public StoreContext {
   }
 
   std::shared_ptr<StoreInstallOperation> RequestDownloadAndInstallStorePackageUpdatesAsync(
-      const StorePackageUpdates& updates) override {
+      const StorePackageUpdates& updates, StoreInstallOperation::ProgressHandler forward) override {
     ComPtr<IIterable<store::StorePackageUpdate*>> listed = ListedUpdates(updates.size());
     ComPtr<InstallOperation> operation;
     windows::ThrowIfFailed(
         context_->RequestDownloadAndInstallStorePackageUpdatesAsync(listed.get(), operation.put()));
     auto target = std::make_shared<StoreInstallOperation>();
+    // The target forwards before the platform can report: a report made as
+    // soon as the handler is attached reaches the caller.
+    target->SetProgress(std::move(forward));
     using ProgressHandler = IAsyncOperationProgressHandler<store::StorePackageUpdateResult*,
                                                            store::StorePackageUpdateStatus>;
     ComPtr<ProgressHandler> progress = windows::

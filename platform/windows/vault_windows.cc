@@ -73,6 +73,17 @@ ComPtr<credentials::IPasswordCredential> RetrieveEntry(credentials::IPasswordVau
   ComPtr<credentials::IPasswordCredential> credential;
   windows::ThrowIfFailed(vault.Retrieve(resource_text.get(), user_text.get(), credential.put()));
   if (!credential) throw PlatformError(kENotFound);
+  // The vault matches names without regard to case, and a desktop program
+  // sees every program's entries: one whose names differ from ours only in
+  // case is another program's or another item's, never this item.
+  windows::HString found_resource;
+  windows::HString found_user;
+  windows::ThrowIfFailed(credential->get_Resource(found_resource.put()));
+  windows::ThrowIfFailed(credential->get_UserName(found_user.put()));
+  if (!(windows::ToPlatformString(found_resource.get()) == resource) ||
+      !(windows::ToPlatformString(found_user.get()) == user_name)) {
+    throw PlatformError(kENotFound);
+  }
   return credential;
 }
 

@@ -3,14 +3,9 @@
 // its processes share through one file, and Wine's credential manager.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdio>
-#include <functional>
 #include <optional>
-#include <random>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "common/text.h"
 #include "platform/legacy_credentials.h"
@@ -20,8 +15,6 @@
 
 namespace quillmar::standin_test {
 namespace {
-
-using std::chrono::milliseconds;
 
 // One process of the command-line host answering one call: its line.
 std::string HostProcess(const std::string& method, const std::string& arguments) {
@@ -58,87 +51,57 @@ TEST_F(ItemProcessesTest, ItemWrittenByOneProcessIsReadReplacedAndDeletedByOther
   EXPECT_EQ(HostProcess("getKeychainItem", KeyArgs("round-trip")), kMissing);
 }
 
-// A reader of a key racing another process's call on it: which of the two
-// starts first, and how long before the other, is chosen at random.
-class ReaderRace {
- public:
-  ReaderRace() : random_(Seeded()) {
-    auto start = std::chrono::steady_clock::now();
-    HostProcess("getKeychainItem", KeyArgs("race-absent"));
-    auto lifetime =
-        std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - start);
-    head_start_ = std::uniform_int_distribution<int>(0, static_cast<int>(lifetime.count() / 2));
-  }
-
-  struct Replies {
-    std::string read;
-    std::string other;
-  };
-  Replies Run(const std::string& key, const std::string& method, const std::string& arguments) {
-    bool reader_first = random_() % 2 == 0;
-    Replies replies;
-    auto reader = [&] { replies.read = HostProcess("getKeychainItem", KeyArgs(key)); };
-    auto other = [&] { replies.other = HostProcess(method, arguments); };
-    std::thread first(reader_first ? std::function<void()>(reader) : other);
-    std::this_thread::sleep_for(milliseconds(head_start_(random_)));
-    std::thread second(reader_first ? std::function<void()>(other) : reader);
-    first.join();
-    second.join();
-    return replies;
-  }
-
- private:
-  static std::mt19937 Seeded() {
-    unsigned seed = std::random_device()();
-    std::printf("random seed %u\n", seed);
-    return std::mt19937(seed);
-  }
-
-  std::mt19937 random_;
-  std::uniform_int_distribution<int> head_start_;
+// A reader of a key that moves its legacy copy into the vault, held at a
+// step of its read through the stand-in while another process answers a
+// call on the key, then let go: the windows the move guards against, met
+// every time.
+struct HeldReaderRow {
+  const char* name;
+  const char* hold;   // "hold.<step>"
+  const char* count;  // the reader's call of the step that holds
+  const char* method;
+  bool upsert;
+  std::string read;                  // the reader's answer
+  std::optional<std::string> vault;  // the key's value in the vault after both
 };
 
-// A read that moves a legacy copy while another process upserts the key:
-// the acknowledged upsert stays, whether the vault held the key before or not.
-TEST_F(ItemProcessesTest, ReaderMovingALegacyCopyNeverUndoesAnAcknowledgedUpsert) {
-  ReaderRace race;
-  for (int run = 0; run < 12; ++run) {
-    std::string key = "race-" + std::to_string(run);
-    Legacy().Delete(TargetOf(key));
-    bool in_vault = run % 2 == 0;
-    if (in_vault) standin::PutVaultEntry({"Quillmar", key, "before"});
-    PutLegacy(key, "legacy");
+void PrintTo(const HeldReaderRow& row, std::ostream* out) { *out << row.name; }
 
-    ReaderRace::Replies replies =
-        race.Run(key, "upsertKeychainItem", ItemArgs(key, "acknowledged"));
+class HeldReaderTest : public OverStandIn<::testing::TestWithParam<HeldReaderRow>> {};
 
-    EXPECT_EQ(replies.other, kStored) << "run " << run;
-    EXPECT_TRUE(replies.read == Found(in_vault ? "before" : "legacy") ||
-                replies.read == Found("acknowledged"))
-        << "run " << run << ": " << replies.read;
-    EXPECT_EQ(VaultValue(key), "acknowledged") << "run " << run;
-    Legacy().Delete(TargetOf(key));
-  }
+TEST_P(HeldReaderTest, NeitherUndoesTheOther) {
+  const HeldReaderRow& row = GetParam();
+  const std::string key = std::string("held-") + row.name;
+  PutLegacy(key, "legacy");
+  standin::Set(row.hold, row.count);
+
+  std::string read;
+  std::thread reader([&] { read = HostProcess("getKeychainItem", KeyArgs(key)); });
+  bool held = standin::WaitUntilHeld();
+  std::string other =
+      HostProcess(row.method, row.upsert ? ItemArgs(key, "acknowledged") : KeyArgs(key));
+  standin::Release();
+  reader.join();
+
+  ASSERT_TRUE(held) << "the reader never reached " << row.hold;
+  EXPECT_EQ(other, row.upsert ? kStored : kDeleted);
+  EXPECT_EQ(read, row.read);
+  EXPECT_EQ(VaultValue(key), row.vault);
+  EXPECT_EQ(LegacyStatus(key), platform::kErrorNotFound);
+  Legacy().Delete(TargetOf(key));
 }
 
-// A read that moves a legacy copy while another process deletes the key:
-// once both have answered, the key is in neither store.
-TEST_F(ItemProcessesTest, ReaderMovingALegacyCopyNeverUndoesADelete) {
-  ReaderRace race;
-  for (int run = 0; run < 20; ++run) {
-    std::string key = "delete-race-" + std::to_string(run);
-    PutLegacy(key, "legacy");
-
-    ReaderRace::Replies replies = race.Run(key, "deleteKeychainItem", KeyArgs(key));
-
-    EXPECT_EQ(replies.other, kDeleted) << "run " << run;
-    EXPECT_TRUE(replies.read == Found("legacy") || replies.read == kMissing)
-        << "run " << run << ": " << replies.read;
-    EXPECT_EQ(VaultValue(key), std::nullopt) << "run " << run;
-    EXPECT_EQ(LegacyStatus(key), platform::kErrorNotFound) << "run " << run;
-    Legacy().Delete(TargetOf(key));
-  }
-}
+// The reader's third vault object is its move's first: it has found no
+// entry and read the legacy copy, and holds no turn of the vault.
+INSTANTIATE_TEST_SUITE_P(
+    Steps, HeldReaderTest,
+    ::testing::Values(HeldReaderRow{"UpsertAfterTheReaderReadTheLegacyCopy", "hold.vault.activate",
+                                    "3", "upsertKeychainItem", true, Found("legacy"),
+                                    "acknowledged"},
+                      HeldReaderRow{"DeleteAfterTheReaderReadTheLegacyCopy", "hold.vault.activate",
+                                    "3", "deleteKeychainItem", false, Found("legacy"),
+                                    std::nullopt}),
+    [](const ::testing::TestParamInfo<HeldReaderRow>& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace quillmar::standin_test

@@ -2,7 +2,10 @@
 // (the stand-in's PasswordVault) and Wine's real credential manager.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "common/registration_state.h"
@@ -98,30 +101,125 @@ TEST_F(ItemsOverStandInTest, OtherResourcesAndUsersAreLeftAlone) {
 }
 
 TEST_F(ItemsOverStandInTest, EmptyStoredValueReadsAsMissing) {
-  ExpectReply(Call("upsertKeychainItem", ItemArgs("k", "")), kStored);
+  standin::PutVaultEntry(Entry("k", ""));
   ExpectReply(Call("getKeychainItem", KeyArgs("k")), kMissing);
 }
 
-TEST_F(ItemsOverStandInTest, ReadMovesALegacyItemIntoTheVaultOnce) {
-  const std::string key = "légacy ключ";
-  PutLegacy(key, "old secret");
+// What Windows answers where the vault refuses or limits an item, and that
+// nothing stored before is lost: one table per method. Each row begins
+// with our items "k" = "before" and "item 1" .. "item <items - 1>", and
+// the entries of other programs.
+struct LimitRow {
+  const char* name;
+  std::vector<std::pair<const char*, const char*>> script;
+  int items;
+  std::vector<VaultEntry> others;
+  EncodableValue arguments;
+  MethodReply reply;
+  std::vector<VaultEntry> added;  // what the call stores
+};
 
-  ExpectReply(Call("getKeychainItem", KeyArgs(key)), Found("old secret"));
+void PrintTo(const LimitRow& row, std::ostream* out) { *out << row.name; }
 
-  EXPECT_EQ(standin::VaultEntries(), std::vector<VaultEntry>{Entry(key, "old secret")});
-  EXPECT_EQ(LegacyStatus(key), platform::kErrorNotFound);
-  ExpectReply(Call("getKeychainItem", KeyArgs(key)), Found("old secret"));
-}
+class ItemLimitTest : public WithLegacyStore<::testing::TestWithParam<LimitRow>> {
+ protected:
+  void Check(const char* method) {
+    const LimitRow& row = GetParam();
+    for (auto [key, value] : row.script) standin::Set(key, value);
+    std::vector<VaultEntry> ours{Entry("k", "before")};
+    for (int i = 1; i < row.items; ++i) {
+      ours.push_back(Entry("item " + std::to_string(i), "value " + std::to_string(i)));
+    }
+    std::vector<VaultEntry> after = ours;
+    after.insert(after.end(), row.others.begin(), row.others.end());
+    for (const VaultEntry& entry : after) standin::PutVaultEntry(entry);
 
-TEST_F(ItemsOverStandInTest, VaultEntryWinsOverALegacyCopyAndDeleteRemovesBoth) {
-  PutLegacy("both", "legacy");
-  standin::PutVaultEntry(Entry("both", "vault"));
-  ExpectReply(Call("getKeychainItem", KeyArgs("both")), Found("vault"));
+    ExpectReply(Call(method, row.arguments), row.reply);
+    after.insert(after.end(), row.added.begin(), row.added.end());
+    std::sort(after.begin(), after.end(), [](const VaultEntry& a, const VaultEntry& b) {
+      return std::tie(a.resource, a.user_name) < std::tie(b.resource, b.user_name);
+    });
+    EXPECT_EQ(standin::VaultEntries(), after);
+    for (const VaultEntry& entry : ours) {
+      ExpectReply(Call("getKeychainItem", KeyArgs(entry.user_name)), Found(entry.password));
+    }
+  }
+};
 
-  ExpectReply(Call("deleteKeychainItem", KeyArgs("both")), kDeleted);
-  EXPECT_TRUE(standin::VaultEntries().empty());
-  EXPECT_EQ(LegacyStatus("both"), platform::kErrorNotFound);
-}
+constexpr platform::HResult kInvalidArgument = 0x80070057;
+constexpr platform::HResult kBadStubData = 0x800706F7;
+constexpr platform::HResult kUnspecified = 0x80004005;
+const std::string kAtTheLimit(1280, 'x');  // 2560 UTF-16 bytes
+const std::vector<VaultEntry> kTheirs{{"quillmar", "theirs", "another program's"}};
+
+class UpsertLimitTest : public ItemLimitTest {};
+TEST_P(UpsertLimitTest, AnswersAndKeepsEveryEarlierItem) { Check("upsertKeychainItem"); }
+INSTANTIATE_TEST_SUITE_P(
+    Windows10, UpsertLimitTest,
+    ::testing::Values(
+        LimitRow{"EmptyValue", {}, 1, {}, ItemArgs("k", ""), WriteFailed(kInvalidArgument), {}},
+        LimitRow{"EmptyKey", {}, 1, {}, ItemArgs("", "v"), WriteFailed(kInvalidArgument), {}},
+        LimitRow{"OverTheSizeLimit",
+                 {},
+                 1,
+                 {},
+                 ItemArgs("k", kAtTheLimit + "x"),
+                 WriteFailed(kBadStubData),
+                 {}},
+        LimitRow{"AtTheSizeLimit",
+                 {},
+                 1,
+                 {},
+                 ItemArgs("new", kAtTheLimit),
+                 kStored,
+                 {Entry("new", kAtTheLimit)}},
+        LimitRow{"TwentyFirstInAnAppContainer",
+                 {{"vault.app_container", "1"}},
+                 20,
+                 {},
+                 ItemArgs("new", "v"),
+                 WriteFailed(kUnspecified),
+                 {}},
+        LimitRow{"TwentyFirstOnTheDesktop",
+                 {},
+                 20,
+                 kTheirs,
+                 ItemArgs("new", "v"),
+                 kStored,
+                 {Entry("new", "v")}}),
+    [](const ::testing::TestParamInfo<LimitRow>& info) { return info.param.name; });
+
+class ReadLimitTest : public ItemLimitTest {};
+TEST_P(ReadLimitTest, AnswersAndKeepsEveryItem) { Check("getKeychainItem"); }
+INSTANTIATE_TEST_SUITE_P(
+    Windows10, ReadLimitTest,
+    ::testing::Values(
+        LimitRow{"EmptyKey", {}, 1, {}, KeyArgs(""), ReadFailed(kInvalidArgument), {}},
+        LimitRow{"NameDifferingOnlyInCase", {}, 1, {}, KeyArgs("K"), kMissing, {}},
+        LimitRow{"OtherProgramsResourceDifferingOnlyInCase",
+                 {},
+                 1,
+                 kTheirs,
+                 KeyArgs("theirs"),
+                 kMissing,
+                 {}}),
+    [](const ::testing::TestParamInfo<LimitRow>& info) { return info.param.name; });
+
+class DeleteLimitTest : public ItemLimitTest {};
+TEST_P(DeleteLimitTest, AnswersAndKeepsEveryOtherItem) { Check("deleteKeychainItem"); }
+INSTANTIATE_TEST_SUITE_P(
+    Windows10, DeleteLimitTest,
+    ::testing::Values(
+        LimitRow{"EmptyKey", {}, 1, {}, KeyArgs(""), DeleteFailed(kInvalidArgument), {}},
+        LimitRow{"NameDifferingOnlyInCase", {}, 1, {}, KeyArgs("K"), kDeleted, {}},
+        LimitRow{"OtherProgramsResourceDifferingOnlyInCase",
+                 {},
+                 1,
+                 kTheirs,
+                 KeyArgs("theirs"),
+                 kDeleted,
+                 {}}),
+    [](const ::testing::TestParamInfo<LimitRow>& info) { return info.param.name; });
 
 // The biometric read consults the vault only: a legacy item is found once
 // a plain read has moved it.

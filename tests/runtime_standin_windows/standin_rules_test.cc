@@ -269,6 +269,29 @@ TEST_F(OperationRules, ASecondCompletedHandlerIsRefused) {
   EXPECT_EQ(WaitForSingleObject(second.done, 0), static_cast<DWORD>(WAIT_TIMEOUT));
 }
 
+TEST_F(OperationRules, AfterCloseEveryOtherMemberIsAnIllegalMethodCall) {
+  Owned<AvailabilityOperation> operation;
+  CheckAvailability(&operation);
+  WaitUntilEnded(operation.get());
+  Owned<IAsyncInfo> info;
+  operation->QueryInterface(__uuidof(IAsyncInfo), reinterpret_cast<void**>(info.put()));
+  ASSERT_EQ(info->Close(), S_OK);
+
+  ui::UserConsentVerifierAvailability availability{};
+  UINT32 id = 0;
+  AsyncStatus status{};
+  HRESULT code = S_OK;
+  Owned<IAsyncOperationCompletedHandler<ui::UserConsentVerifierAvailability>> handler;
+  EXPECT_EQ(operation->GetResults(&availability), kIllegalMethodCall);
+  EXPECT_EQ(operation->get_Completed(handler.put()), kIllegalMethodCall);
+  EXPECT_EQ(operation->put_Completed(nullptr), kIllegalMethodCall);
+  EXPECT_EQ(info->get_Id(&id), kIllegalMethodCall);
+  EXPECT_EQ(info->get_Status(&status), kIllegalMethodCall);
+  EXPECT_EQ(info->get_ErrorCode(&code), kIllegalMethodCall);
+  EXPECT_EQ(info->Cancel(), kIllegalMethodCall);
+  EXPECT_EQ(info->Close(), S_OK);
+}
+
 TEST_F(OperationRules, AHandlerSetAfterCompletionRunsAtOnceOnTheSettingThread) {
   Owned<AvailabilityOperation> operation;
   CheckAvailability(&operation);
@@ -346,6 +369,7 @@ class StoreRules : public StandInTest {
     auto* progress =
         new InstallProgress([seen](InstallOperation*, store::StorePackageUpdateStatus status) {
           seen->Add("progress " + std::to_string(status.TotalDownloadProgress).substr(0, 3) +
+                    " package " + std::to_string(status.PackageDownloadProgress).substr(0, 4) +
                     " state " + std::to_string(status.PackageUpdateState));
         });
     auto* completed =
@@ -373,9 +397,12 @@ TEST_F(StoreRules, ProgressReportsArriveInOrderBeforeCompletion) {
   Owned<InstallOperation> install;
   Install(&seen, &install);
 
-  EXPECT_EQ(seen.events, (std::vector<std::string>{"progress 0.1 state 1", "progress 0.5 state 1",
-                                                   "progress 0.9 state 2", "progress 1.0 state 3",
-                                                   "completed"}));
+  // Two packages, one after the other, 0 to 0.8 of each over its download.
+  EXPECT_EQ(
+      seen.events,
+      (std::vector<std::string>{
+          "progress 0.1 package 0.16 state 1", "progress 0.5 package 0.00 state 1",
+          "progress 0.9 package 0.64 state 1", "progress 1.0 package 0.80 state 2", "completed"}));
   EXPECT_EQ(seen.status, AsyncStatus::Completed);
   EXPECT_NE(seen.thread, GetCurrentThreadId());
   Owned<store::IStorePackageUpdateResult> result;
@@ -469,8 +496,10 @@ TEST_F(VaultRules, AddReplacesTheEntryOfTheSameResourceAndUserName) {
                                                      {"resource", "user", "second\nline"}}));
   Owned<credentials::IPasswordCredential> credential;
   ASSERT_EQ(Retrieve(L"resource", L"user", &credential), S_OK);
-  ASSERT_EQ(credential->RetrievePassword(), S_OK);
   HSTRING password = nullptr;
+  ASSERT_EQ(credential->get_Password(&password), S_OK);
+  EXPECT_EQ(TextOf(password), L"") << "blank until RetrievePassword";
+  ASSERT_EQ(credential->RetrievePassword(), S_OK);
   ASSERT_EQ(credential->get_Password(&password), S_OK);
   EXPECT_EQ(TextOf(password), L"second\nline");
 }
@@ -571,6 +600,7 @@ TEST_F(RecordRules, PromptsAndRestartArgumentsAreKeptAsGiven) {
                 __uuidof(IAsyncOperation<ui::UserConsentVerificationResult>),
                 reinterpret_cast<void**>(for_window.put())),
             E_FAIL);
+  Set("restart.reason", "0");  // one that went through would end this process
   Owned<IAsyncOperation<ABI::Windows::ApplicationModel::Core::AppRestartFailureReason>> restart;
   EXPECT_EQ(application->RequestRestartAsync(arguments.get(), restart.put()), S_OK);
 

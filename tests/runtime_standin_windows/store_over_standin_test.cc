@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tests/runtime_standin_windows/over_standin.h"
+#include "tests/support/windows_process.h"
 
 namespace quillmar::standin_test {
 namespace {
@@ -102,6 +103,8 @@ class WithWindow : public OverStandIn<Base>, public StoreTestBase {
  protected:
   void SetUp() override {
     OverStandIn<Base>::SetUp();
+    // A restart that went through would end this process.
+    standin::Set("restart.reason", "0");
     this->Host(/*with_view=*/true);
     window_ = this->ViewWindow();
     ASSERT_NE(window_, nullptr);
@@ -129,27 +132,43 @@ TEST_F(StoreOverStandInTest, NoPendingUpdateIsAnsweredTrueWithoutInstallOrRestar
 }
 
 // Progress reports reach the application in order and before the answer,
-// whether the operations complete at once or later on the stand-in's thread.
-class StoreProgressTest : public WithWindow<::testing::TestWithParam<const char*>> {};
+// each the download of all packages (the package's own field differs),
+// whether they come the moment the progress handler is attached or later on
+// the stand-in's thread, and whether the install completes or is cancelled.
+struct ProgressRow {
+  const char* name;
+  const char* key;
+  const char* value;
+  const char* state;
+  MethodReply reply;
+};
 
-TEST_P(StoreProgressTest, ProgressArrivesInOrderBeforeTheAnswerThenTheRestartIsAsked) {
-  standin::Set("delay_ms", GetParam());
+void PrintTo(const ProgressRow& row, std::ostream* out) { *out << row.name; }
+
+class StoreProgressTest : public WithWindow<::testing::TestWithParam<ProgressRow>> {};
+
+TEST_P(StoreProgressTest, ProgressArrivesInOrderBeforeTheAnswer) {
+  standin::Set(GetParam().key, GetParam().value);
+  standin::Set("store.state", GetParam().state);
   standin::Set("store.updates", "2");
   standin::Set("store.progress", "0.25,0.5,0.75,1");
   EXPECT_EQ(Install(Host().engine()),
             (std::vector<std::string>{"progress 0.25", "progress 0.5", "progress 0.75",
                                       "progress 1", "answer"}));
-  ExpectReply(Answer(), kInstalled);
-  EXPECT_EQ(
-      RecordWithoutWindow(RecordOnceItHolds(4), window_),
-      (std::vector<std::string>{"store.initialize", "store.list",
-                                "store.install initialized=1 count=2", "restart arguments="}));
+  ExpectReply(Answer(), GetParam().reply);
+  std::vector<std::string> expected{"store.initialize", "store.list",
+                                    "store.install initialized=1 count=2"};
+  if (GetParam().reply == kInstalled) expected.push_back("restart arguments=");
+  EXPECT_EQ(RecordWithoutWindow(RecordOnceItHolds(expected.size()), window_), expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Timing, StoreProgressTest, ::testing::Values("0", "30"),
-                         [](const ::testing::TestParamInfo<const char*>& info) {
-                           return std::string(info.param) == "0" ? "AtOnce" : "Later";
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Timing, StoreProgressTest,
+    ::testing::Values(ProgressRow{"AtOnce", "store.progress_when", "handler_set", "3", kInstalled},
+                      ProgressRow{"Later", "delay_ms", "30", "3", kInstalled},
+                      ProgressRow{"CanceledMidway", "store.progress_when", "handler_set", "4",
+                                  kNotInstalled}),
+    [](const ::testing::TestParamInfo<ProgressRow>& info) { return info.param.name; });
 
 struct FinalStateRow {
   const char* name;
@@ -261,6 +280,20 @@ INSTANTIATE_TEST_SUITE_P(
                                  kAccessDeniedText, true},
                       RestartRow{"NotInForeground", "restart.reason", "1", true}),
     [](const ::testing::TestParamInfo<RestartRow>& info) { return info.param.name; });
+
+// A restart that goes through ends the application's process: the answer
+// is out before, the restart operation never completes.
+class RestartTest : public OverStandIn<> {};
+
+TEST_F(RestartTest, EndsTheProcessAfterTheAnswerWasSent) {
+  standin::Set("store.updates", "1");
+  testing::ProgramRun run =
+      testing::RunProgram(testing::ThisProgramFolder() + "\\quillmar-host.exe", {"--view", "serve"},
+                          "{\"id\": 1, \"method\": \"installStoreUpdate\"}\n");
+  EXPECT_EQ(run.exit_code, standin::kRestartExitCode);
+  EXPECT_EQ(testing::WithoutCarriageReturns(run.output), "{\"id\": 1, \"success\": true}\n");
+  EXPECT_EQ(standin::Recorded().back(), "restart arguments=");
+}
 
 // Without the application's window a desktop program's Store refuses to
 // install: the library has no way around that and answers the failure.

@@ -57,6 +57,7 @@ class OperationBase : public Object<Interface, IAsyncInfo, IAgileObject> {
   // after the handler was received ... possibly even from the same thread."
   HRESULT STDMETHODCALLTYPE put_Completed(Completed* handler) override {
     std::unique_lock lock(mutex_);
+    if (closed_) return kIllegalMethodCall;
     if (assigned_) return kIllegalDelegateAssignment;
     assigned_ = true;
     if (status_ == AsyncStatus::Started) {
@@ -71,6 +72,7 @@ class OperationBase : public Object<Interface, IAsyncInfo, IAgileObject> {
   HRESULT STDMETHODCALLTYPE get_Completed(Completed** handler) override {
     if (handler == nullptr) return E_POINTER;
     std::lock_guard lock(mutex_);
+    if (closed_) return kIllegalMethodCall;
     *handler = completed_.get();
     if (*handler != nullptr) (*handler)->AddRef();
     return S_OK;
@@ -79,8 +81,8 @@ class OperationBase : public Object<Interface, IAsyncInfo, IAgileObject> {
   // IAsyncOperation<TResult>.GetResults, with AsyncBase's documented
   // CheckValidStateForResultsCall ("AsyncBase::CheckValidStateForResultsCall
   // Method"): results are there only once the operation completed; before,
-  // E_ILLEGAL_METHOD_CALL. After an error it answers the error
-  // (IAsyncInfo.ErrorCode).
+  // E_ILLEGAL_METHOD_CALL. After an error it answers that error
+  // (IAsyncInfo.ErrorCode), after a cancellation E_ILLEGAL_METHOD_CALL.
   HRESULT STDMETHODCALLTYPE GetResults(AbiResult* results) override {
     if (results == nullptr) return E_POINTER;
     std::lock_guard lock(mutex_);
@@ -93,18 +95,22 @@ class OperationBase : public Object<Interface, IAsyncInfo, IAgileObject> {
 
   HRESULT STDMETHODCALLTYPE get_Id(UINT32* id) override {
     if (id == nullptr) return E_POINTER;
+    std::lock_guard lock(mutex_);
+    if (closed_) return kIllegalMethodCall;
     *id = id_;
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE get_Status(AsyncStatus* status) override {
     if (status == nullptr) return E_POINTER;
     std::lock_guard lock(mutex_);
+    if (closed_) return kIllegalMethodCall;
     *status = status_;
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE get_ErrorCode(HRESULT* code) override {
     if (code == nullptr) return E_POINTER;
     std::lock_guard lock(mutex_);
+    if (closed_) return kIllegalMethodCall;
     *code = error_;
     return S_OK;
   }
@@ -112,12 +118,16 @@ class OperationBase : public Object<Interface, IAsyncInfo, IAgileObject> {
   // work comes to run.
   HRESULT STDMETHODCALLTYPE Cancel() override {
     std::lock_guard lock(mutex_);
+    if (closed_) return kIllegalMethodCall;
     if (status_ == AsyncStatus::Started) cancel_requested_ = true;
     return S_OK;
   }
   // IAsyncInfo.Close: "You may not call Close before the asynchronous
   // action or operation has completed" (E_ILLEGAL_STATE_CHANGE, as
-  // "AsyncBase::Close Method" documents); it frees the results.
+  // "AsyncBase::Close Method" documents, which also answers S_OK when
+  // already closed); it frees the results. "After calling Close, you may
+  // not call any methods or access any properties of the object": each
+  // other member then fails with E_ILLEGAL_METHOD_CALL.
   HRESULT STDMETHODCALLTYPE Close() override {
     std::lock_guard lock(mutex_);
     if (status_ == AsyncStatus::Started) return kIllegalStateChange;
@@ -140,6 +150,8 @@ class OperationBase : public Object<Interface, IAsyncInfo, IAgileObject> {
   ~OperationBase() override { Held<AbiResult>::Clear(result_); }
 
   std::mutex mutex_;
+  // Whether Close was called; mutex_ held.
+  bool closed_flag() const { return closed_; }
 
  private:
   static UINT32 NextId() {
@@ -196,17 +208,27 @@ class AsyncOperationWithProgress final
   // IAsyncOperationWithProgress.Progress: the handler that receives each
   // report; it may be replaced at any time.
   HRESULT STDMETHODCALLTYPE put_Progress(ProgressHandler* handler) override {
-    std::lock_guard lock(this->mutex_);
-    progress_ = handler;
+    {
+      std::lock_guard lock(this->mutex_);
+      if (this->closed_flag()) return kIllegalMethodCall;
+      progress_ = handler;
+    }
+    if (handler != nullptr && on_progress_set_) on_progress_set_();
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE get_Progress(ProgressHandler** handler) override {
     if (handler == nullptr) return E_POINTER;
     std::lock_guard lock(this->mutex_);
+    if (this->closed_flag()) return kIllegalMethodCall;
     *handler = progress_.get();
     if (*handler != nullptr) (*handler)->AddRef();
     return S_OK;
   }
+
+  // Runs, on the thread that sets a progress handler and before its
+  // put_Progress returns, once the handler is set. Set before the
+  // operation is handed out.
+  void OnProgressSet(std::function<void()> action) { on_progress_set_ = std::move(action); }
 
   // One report, on the stand-in's thread, before the operation ends.
   void Report(Progress progress) {
@@ -226,6 +248,7 @@ class AsyncOperationWithProgress final
 
  private:
   Ref<ProgressHandler> progress_;
+  std::function<void()> on_progress_set_;
 };
 
 // Starts `Operation` on the stand-in's thread: after the script's delay,

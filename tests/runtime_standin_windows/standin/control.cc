@@ -15,6 +15,10 @@ namespace quillmar::standin {
 namespace {
 
 constexpr wchar_t kMutexName[] = L"Local\\QuillmarRuntimeStandInState";
+constexpr wchar_t kHeldName[] = L"Local\\QuillmarRuntimeStandInHeld";
+constexpr wchar_t kReleaseName[] = L"Local\\QuillmarRuntimeStandInRelease";
+// How long a held call waits for its release before it goes on alone.
+constexpr DWORD kHoldPatienceMs = 60000;
 constexpr wchar_t kDllName[] = L"quillmar_runtime_standin.dll";
 constexpr wchar_t kClassesKey[] = L"Software\\Microsoft\\WindowsRuntime\\ActivatableClassId\\";
 constexpr const wchar_t* kClasses[] = {
@@ -101,6 +105,32 @@ std::vector<std::pair<std::string, std::string>> ScriptPairs(std::string_view te
   return pairs;
 }
 
+// `script` with `key` set to `value`, or without it when `value` is null.
+std::string Rewritten(std::string_view script, std::string_view key, const std::string* value) {
+  std::string updated;
+  for (auto& [name, text] : ScriptPairs(script)) {
+    if (name != key) updated += name + '=' + text + '\n';
+  }
+  if (value != nullptr) updated += std::string(key) + '=' + *value + '\n';
+  return updated;
+}
+
+// The hold's two events, made on first use and kept for the process's
+// life, so that they outlive every waiter of this process.
+HANDLE Event(const wchar_t* name) {
+  HANDLE event = CreateEventW(nullptr, TRUE, FALSE, name);
+  if (event == nullptr) Fail("creating an event");
+  return event;
+}
+HANDLE HeldEvent() {
+  static const HANDLE event = Event(kHeldName);
+  return event;
+}
+HANDLE ReleaseEvent() {
+  static const HANDLE event = Event(kReleaseName);
+  return event;
+}
+
 bool EntryOrder(const VaultEntry& a, const VaultEntry& b) {
   return std::tie(a.resource, a.user_name) < std::tie(b.resource, b.user_name);
 }
@@ -170,6 +200,29 @@ HRESULT Failure(std::string_view step) {
   std::optional<std::string> value = ScriptValue("fail." + std::string(step));
   if (!value || value->empty()) return S_OK;
   return static_cast<HRESULT>(std::strtoul(value->c_str(), nullptr, 16));
+}
+
+void Hold(std::string_view step) {
+  std::string key = "hold." + std::string(step);
+  if (!ScriptValue(key)) return;
+  {
+    Lock lock;
+    std::string script = ReadFile(PathOf(L"script")).value_or(std::string());
+    std::optional<std::string> value;
+    for (auto& [name, text] : ScriptPairs(script)) {
+      if (name == key) value = text;
+    }
+    if (!value) return;
+    long long left = std::strtoll(value->c_str(), nullptr, 0);
+    if (left > 1) {
+      std::string fewer = std::to_string(left - 1);
+      WriteFile(PathOf(L"script"), Rewritten(script, key, &fewer));
+      return;
+    }
+    WriteFile(PathOf(L"script"), Rewritten(script, key, nullptr));
+  }
+  SetEvent(HeldEvent());
+  WaitForSingleObject(ReleaseEvent(), kHoldPatienceMs);
 }
 
 void Record(std::string_view line) {
@@ -287,6 +340,8 @@ void Register(const std::wstring& dll_path) {
 
 void Reset() {
   state::Lock lock;
+  ResetEvent(HeldEvent());
+  ResetEvent(ReleaseEvent());
   WriteFile(PathOf(L"script"), "");
   WriteFile(PathOf(L"record"), "");
   RemoveFile(PathOf(L"vault"));
@@ -294,6 +349,7 @@ void Reset() {
 
 void SwitchOff() {
   state::Lock lock;
+  SetEvent(ReleaseEvent());
   RemoveFile(PathOf(L"script"));
   RemoveFile(PathOf(L"record"));
   RemoveFile(PathOf(L"vault"));
@@ -302,12 +358,8 @@ void SwitchOff() {
 void Set(std::string_view key, std::string_view value) {
   state::Lock lock;
   std::string script = ReadFile(PathOf(L"script")).value_or(std::string());
-  std::string updated;
-  for (auto& [name, text] : ScriptPairs(script)) {
-    if (name != key) updated += name + '=' + text + '\n';
-  }
-  updated += std::string(key) + '=' + std::string(value) + '\n';
-  WriteFile(PathOf(L"script"), updated);
+  std::string text(value);
+  WriteFile(PathOf(L"script"), Rewritten(script, key, &text));
 }
 
 std::vector<std::string> Recorded() {
@@ -337,6 +389,12 @@ void PutVaultEntry(const VaultEntry& entry) {
   entries.push_back(entry);
   state::WriteVault(std::move(entries));
 }
+
+bool WaitUntilHeld(unsigned patience_ms) {
+  return WaitForSingleObject(HeldEvent(), patience_ms) == WAIT_OBJECT_0;
+}
+
+void Release() { SetEvent(ReleaseEvent()); }
 
 long LiveObjects() {
   HMODULE dll = GetModuleHandleW(kDllName);

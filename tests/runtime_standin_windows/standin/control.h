@@ -21,7 +21,25 @@
 //   store.progress               TotalDownloadProgress of each report, in
 //                                order, comma separated [none]
 //   store.state                  final OverallState [3, Completed]
-//   restart.reason               AppRestartFailureReason [0]
+//   restart.reason               AppRestartFailureReason the restart fails
+//                                with [none: the restart goes through and
+//                                ends the process with kRestartExitCode,
+//                                the operation never completing]
+//   store.progress_when          "handler_set": the install's reports wait
+//                                for the caller's progress handler and are
+//                                made while its put_Progress waits for them
+//                                [none: when the operation runs]
+//   vault.names                  "case_sensitive": entry names differ by
+//                                case [none: they do not, as most reported]
+//   vault.password_limit         the most UTF-16 bytes a password may hold
+//                                (0: no limit) [2560]
+//   vault.app_container          1: the caller runs in an AppContainer,
+//                                where Add of a 21st entry fails [0]
+//   hold.<step>                  N: the Nth call of <step> from now, by any
+//                                process, does its work and then waits,
+//                                before answering, until Release(); steps:
+//                                vault.activate, vault.retrieve (the
+//                                library's Retrieve holds its vault turn)
 //   delay_ms                     how long each operation waits on the
 //                                stand-in's own thread before completing [0];
 //                                at 0 an operation may end, and report its
@@ -45,14 +63,15 @@
 //     install result's OverallState.
 //
 // Each progress report of an install carries TotalDownloadProgress as
-// scripted, PackageFamilyName "Quillmar.Desktop_8wekyb3d8bbwe",
-// PackageDownloadSizeInBytes 1000, PackageDownloadProgress
-// min(1, progress / 0.8), PackageBytesDownloaded 1000 times that, and
-// PackageUpdateState Downloading (1) below 0.8, Deploying (2) below 1.0,
-// Completed (3) from 1.0. The result lists one status per installed update,
-// with the final state, progress 1.0 and 1000 of 1000 bytes. An install on
-// a context without IInitializeWithWindow ends with Error 0x80070578 and no
-// progress. Listed updates are not mandatory.
+// scripted, the download of all packages; the packages are downloaded one
+// after the other, 1000 bytes each, and a report is about the one the total
+// has reached: its PackageDownloadProgress runs from 0 to 0.8 over its
+// download (PackageBytesDownloaded alike), state Downloading, then
+// Deploying. The result lists one status per installed update in the final
+// state: after Completed each at 1.0 with all bytes, after any other end
+// each as far as the last report got. An install on a context without
+// IInitializeWithWindow ends with Error 0x80070578 and no progress. Listed
+// updates are not mandatory.
 //
 // Record lines (UTF-8):
 //   consent.check
@@ -111,6 +130,15 @@ std::vector<VaultEntry> VaultEntries();
 
 // Stores an entry directly, replacing one of the same resource and user name.
 void PutVaultEntry(const VaultEntry& entry);
+
+// The exit code of a process the stand-in's restart ended.
+inline constexpr unsigned kRestartExitCode = 0x52;
+
+// A hold ("hold.<step>"): waits up to `patience_ms` until a call holds;
+// whether one does.
+bool WaitUntilHeld(unsigned patience_ms = 20000);
+// Lets the held call go on (and every later one that reaches a hold).
+void Release();
 
 // The stand-in's objects alive in this process: every object it created
 // (factories excepted, which live as long as the DLL) and not yet freed.

@@ -1,6 +1,10 @@
-// CoreApplication.RequestRestartAsync: the outcome as the script chooses,
-// the arguments recorded. The stand-in never ends the process.
+// CoreApplication.RequestRestartAsync: the arguments recorded, then the
+// restart goes through and ends the process, or fails as the script
+// chooses.
 #include <application_model_core.h>
+
+#include <optional>
+#include <string>
 
 #include "async_operation.h"
 #include "factories.h"
@@ -22,9 +26,13 @@ class RestartFactory final
     return E_NOTIMPL;
   }
 
-  // CoreApplication.RequestRestartAsync: "Restart the app"; the operation
-  // gives an AppRestartFailureReason (RestartPending, NotInForeground,
-  // InvalidUser, Other) when the restart is not carried out at once.
+  // CoreApplication.RequestRestartAsync: "Restart the app". A restart that
+  // goes through ends the process: the operation never completes. It
+  // completes only with an AppRestartFailureReason, each a failure
+  // (RestartPending: "A restart is already in progress"; NotInForeground:
+  // "An app must be visible and in the foreground when it calls the restart
+  // API"; InvalidUser; Other), which "restart.reason" scripts. Without it
+  // the stand-in's thread ends the process with kRestartExitCode.
   HRESULT STDMETHODCALLTYPE RequestRestartAsync(
       HSTRING launch_arguments,
       ABI::Windows::Foundation::IAsyncOperation<core::AppRestartFailureReason>** operation)
@@ -34,16 +42,17 @@ class RestartFactory final
     state::Record("restart arguments=" + ToUtf8(FromString(launch_arguments)));
     HRESULT failure = state::Failure("core.restart");
     if (FAILED(failure)) return failure;
+    std::optional<std::string> scripted = state::ScriptValue("restart.reason");
+    bool restarts = !scripted || scripted->empty();
     auto reason = static_cast<core::AppRestartFailureReason>(
-        state::ScriptNumber("restart.reason", core::AppRestartFailureReason_RestartPending));
-    *operation = Start<RestartOperation>("core.restart", [reason](RestartOperation& restart,
-                                                                  HRESULT failure) {
-                   if (FAILED(failure)) {
-                     restart.Fail(failure);
-                   } else {
-                     restart.Complete(reason);
-                   }
-                 }).Detach();
+        state::ScriptNumber("restart.reason", core::AppRestartFailureReason_Other));
+    *operation =
+        Start<RestartOperation>("core.restart", [restarts, reason](RestartOperation& restart,
+                                                                   HRESULT failure) {
+          if (FAILED(failure)) return restart.Fail(failure);
+          if (restarts) TerminateProcess(GetCurrentProcess(), kRestartExitCode);
+          restart.Complete(reason);
+        }).Detach();
     return S_OK;
   }
 

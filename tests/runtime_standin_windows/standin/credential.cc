@@ -24,6 +24,12 @@ class CredentialFactory final
     *credential = nullptr;
     HRESULT failure = state::Failure("credential.create");
     if (FAILED(failure)) return failure;
+    // PasswordCredential(String, String, String): the user name and the
+    // password "must not be null or empty, otherwise an exception will be
+    // thrown" (E_INVALIDARG, "The parameter is incorrect.").
+    if (WindowsGetStringLen(user_name) == 0 || WindowsGetStringLen(password) == 0) {
+      return E_INVALIDARG;
+    }
     std::wstring secret = FromString(password);
     *credential =
         Make<Credential>(FromString(resource), FromString(user_name), secret, false).Detach();
@@ -37,7 +43,10 @@ class CredentialFactory final
   }
 };
 
-HRESULT Put(std::mutex& mutex, std::wstring& field, HSTRING value) {
+// `required`: the UserName and Password setters refuse an empty text as the
+// constructor does ("PasswordCredential.UserName", ".Password").
+HRESULT Put(std::mutex& mutex, std::wstring& field, HSTRING value, bool required) {
+  if (required && WindowsGetStringLen(value) == 0) return E_INVALIDARG;
   std::wstring copy = FromString(value);
   std::lock_guard lock(mutex);
   Wipe(field);
@@ -77,11 +86,17 @@ Credential::Credential(std::wstring resource, std::wstring user_name, std::wstri
 Credential::~Credential() { Wipe(password_); }
 
 HRESULT Credential::get_Resource(HSTRING* resource) { return Get(mutex_, resource_, resource); }
-HRESULT Credential::put_Resource(HSTRING resource) { return Put(mutex_, resource_, resource); }
+HRESULT Credential::put_Resource(HSTRING resource) {
+  return Put(mutex_, resource_, resource, false);
+}
 HRESULT Credential::get_UserName(HSTRING* user_name) { return Get(mutex_, user_name_, user_name); }
-HRESULT Credential::put_UserName(HSTRING user_name) { return Put(mutex_, user_name_, user_name); }
+HRESULT Credential::put_UserName(HSTRING user_name) {
+  return Put(mutex_, user_name_, user_name, true);
+}
 HRESULT Credential::get_Password(HSTRING* password) { return Get(mutex_, password_, password); }
-HRESULT Credential::put_Password(HSTRING password) { return Put(mutex_, password_, password); }
+HRESULT Credential::put_Password(HSTRING password) {
+  return Put(mutex_, password_, password, true);
+}
 
 // PasswordCredential.RetrievePassword: "Populates the password for the
 // credential. After the operation returns successfully, you can get the

@@ -31,6 +31,7 @@ inline constexpr HRESULT kIllegalDelegateAssignment = static_cast<HRESULT>(0x800
 inline constexpr HRESULT kNotFound = static_cast<HRESULT>(0x80070490);  // ERROR_NOT_FOUND
 inline constexpr HRESULT kInvalidWindowHandle =
     static_cast<HRESULT>(0x80070578);  // ERROR_INVALID_WINDOW_HANDLE
+inline constexpr HRESULT kBadStubData = static_cast<HRESULT>(0x800706F7);  // RPC_X_BAD_STUB_DATA
 
 // The live-object counter (module.cc).
 void CountObject(long delta);

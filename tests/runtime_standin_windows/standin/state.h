@@ -40,6 +40,11 @@ long long ScriptNumber(std::string_view key, long long fallback);
 // The HRESULT `fail.<step>` names, S_OK when none.
 HRESULT Failure(std::string_view step);
 
+// The hold of `step` ("hold.<step>", control.h): counts this call down
+// and, when it is the one, signals that it holds and waits for Release().
+// Called after the step's work, before it answers.
+void Hold(std::string_view step);
+
 // Appends one line to the record; line ends and backslashes in `line` are
 // written as \n, \r and \\.
 void Record(std::string_view line);

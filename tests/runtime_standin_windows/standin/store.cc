@@ -3,6 +3,8 @@
 #include <services_store.h>
 #include <window_interop.h>
 
+#include <algorithm>
+#include <memory>
 #include <sstream>
 
 #include "async_operation.h"
@@ -36,6 +38,7 @@ using ABI::Windows::Foundation::Collections::IVectorView;
 
 constexpr wchar_t kFamilyName[] = L"Quillmar.Desktop_8wekyb3d8bbwe";
 constexpr double kDownloadedShare = 0.8;
+constexpr UINT64 kPackageBytes = 1000;
 
 using UpdateListBase = VectorView<store::StorePackageUpdate*, store::IStorePackageUpdate*,
                                   IIterable<store::StorePackageUpdate*>>;
@@ -123,8 +126,9 @@ class UpdateList final : public UpdateListBase {
 
 class UpdateResult final : public Object<store::IStorePackageUpdateResult, IAgileObject> {
  public:
-  UpdateResult(store::StorePackageUpdateState state, size_t packages)
-      : state_(state), packages_(packages) {}
+  UpdateResult(store::StorePackageUpdateState state,
+               std::vector<store::StorePackageUpdateStatus> statuses)
+      : state_(state), statuses_(std::move(statuses)) {}
 
   // The script's failure of reading the result.
   HRESULT STDMETHODCALLTYPE get_OverallState(store::StorePackageUpdateState* value) override {
@@ -135,13 +139,14 @@ class UpdateResult final : public Object<store::IStorePackageUpdateResult, IAgil
     return S_OK;
   }
 
-  // One status per package, each in the final state, fully downloaded.
+  // One status per package, each in the final state and as far as it got.
   HRESULT STDMETHODCALLTYPE
   get_StorePackageUpdateStatuses(IVectorView<store::StorePackageUpdateStatus>** value) override {
     if (value == nullptr) return E_POINTER;
     std::vector<store::StorePackageUpdateStatus> statuses;
-    for (size_t i = 0; i < packages_; ++i) {
-      statuses.push_back({MakeString(kFamilyName), 1000, 1000, 1.0, 1.0, state_});
+    for (const store::StorePackageUpdateStatus& status : statuses_) {
+      statuses.push_back(status);
+      statuses.back().PackageFamilyName = MakeString(kFamilyName);
     }
     *value = Make<StatusList>(std::move(statuses)).Detach();
     return S_OK;
@@ -154,8 +159,66 @@ class UpdateResult final : public Object<store::IStorePackageUpdateResult, IAgil
 
  private:
   const store::StorePackageUpdateState state_;
-  const size_t packages_;
+  const std::vector<store::StorePackageUpdateStatus> statuses_;  // without names
 };
+
+// The packages are downloaded one after the other. TotalDownloadProgress
+// is the download of all of them ("The download progress of all packages
+// ... from 0.0 to 1.0"); PackageDownloadProgress that of the package being
+// worked on, which for a download and install "increases from 0.0 to 0.8
+// during the download of each package, and then it increases from 0.8 to
+// 1.0 during the install phase" (StorePackageUpdateStatus fields).
+struct Packages {
+  size_t count;
+
+  // The status of package `index` when all packages together are `total`
+  // downloaded, in `state` once the download is over.
+  store::StorePackageUpdateStatus At(double total, size_t index,
+                                     store::StorePackageUpdateState state) const {
+    double downloaded = std::clamp(total * count - index, 0.0, 1.0);
+    bool done = downloaded >= 1.0;
+    return {nullptr,
+            kPackageBytes,
+            static_cast<UINT64>(kPackageBytes * downloaded),
+            kDownloadedShare * downloaded,
+            total,
+            done ? state : store::StorePackageUpdateState_Downloading};
+  }
+  // The package a report of `total` is about.
+  size_t Current(double total) const {
+    if (count == 0) return 0;
+    return std::min(count - 1, static_cast<size_t>(total * count));
+  }
+  // The result's statuses: every package in the final state; a completed
+  // install has installed each whole (progress 1.0, all bytes), any other
+  // end leaves each as far as the last report got.
+  std::vector<store::StorePackageUpdateStatus> Final(double total,
+                                                     store::StorePackageUpdateState state) const {
+    std::vector<store::StorePackageUpdateStatus> statuses;
+    for (size_t i = 0; i < count; ++i) {
+      if (state == store::StorePackageUpdateState_Completed) {
+        statuses.push_back({nullptr, kPackageBytes, kPackageBytes, 1.0, 1.0, state});
+      } else {
+        statuses.push_back(At(total, i, state));
+        statuses.back().PackageUpdateState = state;
+      }
+    }
+    return statuses;
+  }
+};
+
+// Reports held until the caller sets its progress handler and then made
+// while its put_Progress waits ("store.progress_when=handler_set"): they
+// arrive between the handler's attachment and the caller's next step.
+struct ProgressGate {
+  HANDLE handler_set = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE reported = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  ~ProgressGate() {
+    CloseHandle(handler_set);
+    CloseHandle(reported);
+  }
+};
+constexpr DWORD kGatePatienceMs = 10000;
 
 // The script's progress values, in order.
 std::vector<double> ProgressValues() {
@@ -226,10 +289,9 @@ class Context final : public Object<store::IStoreContext, IInitializeWithWindow,
   // property of the exception has the value 0x80070578
   // (ERROR_INVALID_WINDOW_HANDLE)" a desktop program did not configure the
   // context with IInitializeWithWindow ("Configure StoreContext in a
-  // desktop app"): the operation ends with that error. Progress: "the
-  // download portion is 0 to 0.8 of TotalDownloadProgress and the install
-  // 0.8 to 1.0" ("Download and install package updates for your app"),
-  // each report before completion.
+  // desktop app"): the operation ends with that error. Progress: one
+  // report per scripted total, each before completion, with the fields as
+  // Packages gives them.
   HRESULT STDMETHODCALLTYPE RequestDownloadAndInstallStorePackageUpdatesAsync(
       IIterable<store::StorePackageUpdate*>* updates,
       ABI::Windows::Foundation::IAsyncOperationWithProgress<
@@ -251,26 +313,37 @@ class Context final : public Object<store::IStoreContext, IInitializeWithWindow,
     std::vector<double> progress = ProgressValues();
     auto final_state = static_cast<store::StorePackageUpdateState>(
         state::ScriptNumber("store.state", store::StorePackageUpdateState_Completed));
-    *operation =
-        Start<InstallOperation>("store.install", [initialized, progress, final_state, count](
-                                                     InstallOperation& install, HRESULT failure) {
+    std::shared_ptr<ProgressGate> gate;
+    if (state::ScriptValue("store.progress_when").value_or("") == "handler_set") {
+      gate = std::make_shared<ProgressGate>();
+    }
+    Packages packages{count};
+    Ref<InstallOperation> started = Start<InstallOperation>(
+        "store.install", [initialized, progress, final_state, packages, gate](
+                             InstallOperation& install, HRESULT failure) {
           if (!initialized) return install.Fail(kInvalidWindowHandle);
+          if (gate) WaitForSingleObject(gate->handler_set, kGatePatienceMs);
+          double total = 0.0;
           for (double value : progress) {
-            store::StorePackageUpdateStatus status{
-                MakeString(kFamilyName),
-                1000,
-                static_cast<UINT64>(1000 * std::min(1.0, value / kDownloadedShare)),
-                std::min(1.0, value / kDownloadedShare),
-                value,
-                value < kDownloadedShare ? store::StorePackageUpdateState_Downloading
-                : value < 1.0            ? store::StorePackageUpdateState_Deploying
-                                         : store::StorePackageUpdateState_Completed};
+            total = value;
+            store::StorePackageUpdateStatus status = packages.At(
+                total, packages.Current(total), store::StorePackageUpdateState_Deploying);
+            status.PackageFamilyName = MakeString(kFamilyName);
             install.Report(status);
             WindowsDeleteString(status.PackageFamilyName);
           }
+          if (gate) SetEvent(gate->reported);
           if (FAILED(failure)) return install.Fail(failure);
-          install.Complete(Make<UpdateResult>(final_state, count).Detach());
-        }).Detach();
+          install.Complete(
+              Make<UpdateResult>(final_state, packages.Final(total, final_state)).Detach());
+        });
+    if (gate) {
+      started->OnProgressSet([gate] {
+        SetEvent(gate->handler_set);
+        WaitForSingleObject(gate->reported, kGatePatienceMs);
+      });
+    }
+    *operation = started.Detach();
     return S_OK;
   }
 
