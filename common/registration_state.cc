@@ -12,7 +12,7 @@ std::atomic<void*> host_window{nullptr};
 
 struct HostThreadSlot {
   std::mutex mutex;
-  std::shared_ptr<platform::ObjectContext> thread;
+  std::shared_ptr<platform::WorkQueue> thread;
 };
 
 HostThreadSlot& HostThreadState() {
@@ -37,21 +37,21 @@ void ClearHostWindow(void* window) { host_window.compare_exchange_strong(window,
 
 void* HostWindow() { return host_window.load(); }
 
-void SetHostThread(std::shared_ptr<platform::ObjectContext> thread) {
-  std::shared_ptr<platform::ObjectContext> earlier;
+void SetHostThread(std::shared_ptr<platform::WorkQueue> thread) {
+  std::shared_ptr<platform::WorkQueue> earlier;
   HostThreadSlot& slot = HostThreadState();
   std::lock_guard lock(slot.mutex);
   earlier = std::exchange(slot.thread, std::move(thread));
 }
 
-void ClearHostThread(const platform::ObjectContext* thread) {
-  std::shared_ptr<platform::ObjectContext> cleared;
+void ClearHostThread(const platform::WorkQueue* thread) {
+  std::shared_ptr<platform::WorkQueue> cleared;
   HostThreadSlot& slot = HostThreadState();
   std::lock_guard lock(slot.mutex);
   if (slot.thread.get() == thread) cleared = std::move(slot.thread);
 }
 
-std::shared_ptr<platform::ObjectContext> HostThread() {
+std::shared_ptr<platform::WorkQueue> HostThread() {
   HostThreadSlot& slot = HostThreadState();
   std::lock_guard lock(slot.mutex);
   return slot.thread;

@@ -34,9 +34,9 @@ void* HostWindow();
 // The message loop of the host's platform thread, captured at registration:
 // work posted to it runs on that thread in the order posted, in whatever
 // apartment the thread lives. Null until a registration captured one.
-void SetHostThread(std::shared_ptr<platform::ObjectContext> thread);
+void SetHostThread(std::shared_ptr<platform::WorkQueue> thread);
 // Forgets `thread` when it is the one kept (its registrar is gone).
-void ClearHostThread(const platform::ObjectContext* thread);
-std::shared_ptr<platform::ObjectContext> HostThread();
+void ClearHostThread(const platform::WorkQueue* thread);
+std::shared_ptr<platform::WorkQueue> HostThread();
 
 }  // namespace quillmar

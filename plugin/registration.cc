@@ -18,7 +18,7 @@ struct RegistrarTable {
   std::mutex mutex;
   std::map<FlutterDesktopPluginRegistrarRef, std::unique_ptr<PluginRegistrarWindows>> wrappers;
   // The platform thread's message loop each registration captured.
-  std::map<FlutterDesktopPluginRegistrarRef, const platform::ObjectContext*> threads;
+  std::map<FlutterDesktopPluginRegistrarRef, const platform::WorkQueue*> threads;
 };
 
 RegistrarTable& GetRegistrarTable() {
@@ -64,7 +64,7 @@ void RegisterWithRegistrar(FlutterDesktopPluginRegistrarRef registrar) {
   if (void* window = wrapper->view().NativeWindow()) SetHostWindow(window);
   // The host calls the export on its platform thread, which runs its
   // message loop for as long as the registrar lives.
-  if (std::shared_ptr<platform::ObjectContext> thread =
+  if (std::shared_ptr<platform::WorkQueue> thread =
           platform::Current<platform::Apartment>().CaptureMessageLoop()) {
     RegistrarTable& table = GetRegistrarTable();
     {
@@ -78,7 +78,7 @@ void RegisterWithRegistrar(FlutterDesktopPluginRegistrarRef registrar) {
 void ForgetRegistrar(FlutterDesktopPluginRegistrarRef registrar) {
   RegistrarTable& table = GetRegistrarTable();
   std::unique_ptr<PluginRegistrarWindows> wrapper;
-  const platform::ObjectContext* thread = nullptr;
+  const platform::WorkQueue* thread = nullptr;
   {
     std::lock_guard lock(table.mutex);
     auto entry = table.wrappers.find(registrar);

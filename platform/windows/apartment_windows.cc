@@ -9,8 +9,12 @@
 
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <utility>
+#include <vector>
 
 #include "platform/apartment.h"
 #include "platform/service_registry.h"
@@ -107,21 +111,139 @@ class ComObjectContext : public ObjectContext,
 // A thread's message loop, reached through a message-only window of ours
 // made on that thread: posted work arrives as messages, which the loop takes
 // in the order they were posted, in any apartment and without
-// IContextCallback. The window is destroyed on its own thread.
+// IContextCallback. Any process of the session can find the window and post
+// to it, so a message carries only a number that names work in the queue's
+// own table; a number the table does not hold is ignored. The window is
+// destroyed on its own thread, when the queue ends.
 constexpr UINT kRunPosted = WM_APP + 0x51;
+constexpr UINT kEndQueue = WM_APP + 0x52;
 constexpr wchar_t kMessageLoopClass[] = L"QuillmarMessageLoopContext";
 
-LRESULT CALLBACK MessageLoopWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == kRunPosted) {
-    std::unique_ptr<std::function<void()>> work(reinterpret_cast<std::function<void()>*>(lparam));
-    try {
-      (*work)();
-    } catch (...) {
-      // Posted work reports its own failures; the loop goes on.
-    }
-    return 0;
+struct LoopState {
+  LoopState(HWND window_made, DWORD thread_made) : window(window_made), thread(thread_made) {}
+
+  const HWND window;
+  const DWORD thread;
+  std::mutex mutex;
+  std::map<LPARAM, std::function<void()>> pending;  // by number, in posting order
+  LPARAM next_number = 1;
+  bool ending = false;  // the last reference went on another thread
+  bool ended = false;
+};
+
+using PendingWork = std::map<LPARAM, std::function<void()>>;
+
+void RunOne(std::function<void()>& work) {
+  try {
+    work();
+  } catch (...) {
+    // Posted work reports its own failures; the loop goes on.
   }
-  return DefWindowProcW(window, message, wparam, lparam);
+}
+
+// Refuses further work on `state` and hands over what is pending; nothing
+// when it had ended already.
+std::optional<PendingWork> Close(LoopState& state) {
+  std::lock_guard lock(state.mutex);
+  if (state.ended) return std::nullopt;
+  state.ended = true;
+  return std::exchange(state.pending, {});
+}
+
+// Destroys the window, on its thread, then runs the work it had pending.
+void Finish(HWND window, PendingWork& pending) {
+  DestroyWindow(window);
+  for (auto& [number, work] : pending) RunOne(work);
+}
+
+bool HasEnded(LoopState& state) {
+  std::lock_guard lock(state.mutex);
+  return state.ended;
+}
+
+// The queues made on this thread, so that they end with it. Every queue is
+// closed before any pending work runs, since this thread's storage must not
+// be touched once its end has begun: work that drops a queue then finds it
+// ended.
+class ThreadLoops {
+ public:
+  ~ThreadLoops() {
+    std::vector<std::pair<HWND, PendingWork>> closed;
+    for (const std::shared_ptr<LoopState>& state : states_) {
+      if (std::optional<PendingWork> pending = Close(*state)) {
+        closed.emplace_back(state->window, std::move(*pending));
+      }
+    }
+    for (auto& [window, pending] : closed) Finish(window, pending);
+  }
+
+  void Add(std::shared_ptr<LoopState> state) { states_.push_back(std::move(state)); }
+
+  std::shared_ptr<LoopState> Find(HWND window) const {
+    for (const std::shared_ptr<LoopState>& state : states_) {
+      if (state->window == window) return state;
+    }
+    return nullptr;
+  }
+
+  // Called on the queue's thread: ends it, unless it has ended already.
+  void End(LoopState& state) {
+    std::optional<PendingWork> pending = Close(state);
+    if (!pending) return;
+    std::shared_ptr<LoopState> kept = Find(state.window);
+    std::erase_if(states_, [&](const std::shared_ptr<LoopState>& entry) { return entry == kept; });
+    Finish(state.window, *pending);
+  }
+
+ private:
+  std::vector<std::shared_ptr<LoopState>> states_;
+};
+
+thread_local ThreadLoops this_thread_loops;
+
+// Runs the work named `number` and any posted before it still pending, in
+// order; nothing when the table holds no such number.
+void RunPostedUpTo(LoopState& state, LPARAM number) {
+  {
+    std::lock_guard lock(state.mutex);
+    if (!state.pending.contains(number)) return;
+  }
+  for (;;) {
+    std::function<void()> work;
+    {
+      std::lock_guard lock(state.mutex);
+      auto first = state.pending.begin();
+      if (first == state.pending.end() || first->first > number) return;
+      work = std::move(first->second);
+      state.pending.erase(first);
+    }
+    RunOne(work);
+  }
+}
+
+LRESULT CALLBACK MessageLoopWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case kRunPosted:
+      if (std::shared_ptr<LoopState> state = this_thread_loops.Find(window)) {
+        RunPostedUpTo(*state, lparam);
+      }
+      return 0;
+    case kEndQueue:
+      if (std::shared_ptr<LoopState> state = this_thread_loops.Find(window)) {
+        bool ending = false;
+        {
+          std::lock_guard lock(state->mutex);
+          ending = state->ending;
+        }
+        if (ending) this_thread_loops.End(*state);
+      }
+      return 0;
+    case WM_CLOSE:
+      // Only the queue closes its window.
+      return 0;
+    default:
+      return DefWindowProcW(window, message, wparam, lparam);
+  }
 }
 
 HINSTANCE ThisModule() {
@@ -132,10 +254,10 @@ HINSTANCE ThisModule() {
   return module;
 }
 
-class MessageLoopContext : public ObjectContext {
+class MessageLoopQueue : public WorkQueue {
  public:
   // Null when the window cannot be made.
-  static std::shared_ptr<MessageLoopContext> Create() {
+  static std::shared_ptr<MessageLoopQueue> Create() {
     static const bool registered = [] {
       WNDCLASSEXW window_class{};
       window_class.cbSize = sizeof(window_class);
@@ -148,43 +270,59 @@ class MessageLoopContext : public ObjectContext {
     HWND window = CreateWindowExW(0, kMessageLoopClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                   ThisModule(), nullptr);
     if (window == nullptr) return nullptr;
-    return std::shared_ptr<MessageLoopContext>(new MessageLoopContext(window));
+    auto state = std::make_shared<LoopState>(window, GetCurrentThreadId());
+    this_thread_loops.Add(state);
+    return std::shared_ptr<MessageLoopQueue>(new MessageLoopQueue(std::move(state)));
   }
 
-  ~MessageLoopContext() override {
+  ~MessageLoopQueue() override {
     if (IsCurrent()) {
-      DestroyWindow(window_);
-    } else {
-      // The window's thread closes it, after the work posted before.
-      PostMessageW(window_, WM_CLOSE, 0, 0);
+      if (!HasEnded(*state_)) this_thread_loops.End(*state_);
+      return;
     }
+    {
+      std::lock_guard lock(state_->mutex);
+      if (state_->ended) return;
+      state_->ending = true;
+    }
+    // The window's thread ends the queue behind the work posted before; if
+    // this cannot be posted, its window is gone and the thread's end ends
+    // the queue.
+    PostMessageW(state_->window, kEndQueue, 0, 0);
   }
 
-  bool IsCurrent() const override { return GetCurrentThreadId() == thread_; }
-
-  HResult Enter(std::function<void()> work) override {
-    return EnterThroughQueue(*this, std::move(work));
-  }
+  bool IsCurrent() const override { return GetCurrentThreadId() == state_->thread; }
 
   bool Post(std::function<void()> work) override {
-    auto* heap_work = new std::function<void()>(std::move(work));
-    if (PostMessageW(window_, kRunPosted, 0, reinterpret_cast<LPARAM>(heap_work))) return true;
-    delete heap_work;
+    LPARAM number = 0;
+    {
+      std::lock_guard lock(state_->mutex);
+      if (state_->ended) return false;
+      number = state_->next_number++;
+      state_->pending.emplace(number, std::move(work));
+    }
+    if (PostMessageW(state_->window, kRunPosted, 0, number)) return true;
+    std::function<void()> refused;
+    {
+      std::lock_guard lock(state_->mutex);
+      auto entry = state_->pending.find(number);
+      // Gone from the table: the queue's end has run it meanwhile.
+      if (entry == state_->pending.end()) return true;
+      refused = std::move(entry->second);
+      state_->pending.erase(entry);
+    }
     return false;
   }
 
  private:
-  explicit MessageLoopContext(HWND window) : window_(window), thread_(GetCurrentThreadId()) {}
+  explicit MessageLoopQueue(std::shared_ptr<LoopState> state) : state_(std::move(state)) {}
 
-  HWND window_;
-  DWORD thread_;
+  std::shared_ptr<LoopState> state_;
 };
 
 class ComApartment : public Apartment {
  public:
-  std::shared_ptr<ObjectContext> CaptureMessageLoop() override {
-    return MessageLoopContext::Create();
-  }
+  std::shared_ptr<WorkQueue> CaptureMessageLoop() override { return MessageLoopQueue::Create(); }
 
   std::shared_ptr<ObjectContext> CaptureContext() override {
     IContextCallback* context = nullptr;

@@ -1,0 +1,124 @@
+// A thread's message loop as a work queue (CaptureMessageLoop): posts after
+// its end, messages forged by someone else, work pending when it ends, and
+// what the work throws.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <chrono>
+#include <future>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/apartment.h"
+#include "platform/service_registry.h"
+
+namespace quillmar {
+namespace {
+
+// A thread with a message loop, and its queue; the loop runs until WM_QUIT.
+class LoopThread {
+ public:
+  LoopThread() {
+    std::promise<std::shared_ptr<platform::WorkQueue>> made;
+    thread_ = std::thread([&made, this] {
+      id_ = GetCurrentThreadId();
+      made.set_value(platform::Current<platform::Apartment>().CaptureMessageLoop());
+      MSG message;
+      while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
+    });
+    queue = made.get_future().get();
+  }
+  ~LoopThread() { End(); }
+  void End() {
+    PostThreadMessageW(id_, WM_QUIT, 0, 0);
+    if (thread_.joinable()) thread_.join();
+  }
+
+  std::shared_ptr<platform::WorkQueue> queue;
+
+ private:
+  DWORD id_ = 0;
+  std::thread thread_;
+};
+
+// EnterThroughQueue from a thread of its own: what came of it, or "no
+// answer" when nothing comes in time.
+std::string EnterFromElsewhere(platform::WorkQueue& queue, std::function<void()> work) {
+  auto entered = std::make_shared<std::promise<std::string>>();
+  std::future<std::string> result = entered->get_future();
+  std::thread([&queue, work, entered] {
+    try {
+      bool ran = platform::EnterThroughQueue(queue, work) == platform::kSOk;
+      entered->set_value(ran ? "entered" : "refused");
+    } catch (const std::exception& error) {
+      entered->set_value(error.what());
+    }
+  }).detach();
+  if (result.wait_for(std::chrono::seconds(10)) != std::future_status::ready) return "no answer";
+  return result.get();
+}
+
+TEST(MessageLoopQueueTest, RefusesPostsAfterItsThreadEnded) {
+  LoopThread loop;
+  loop.End();
+  auto work = std::make_shared<int>(0);
+  EXPECT_FALSE(loop.queue->Post([work] { *work = 1; }));
+  EXPECT_EQ(work.use_count(), 1) << "refused work is released at once";
+  EXPECT_EQ(EnterFromElsewhere(*loop.queue, [work] { *work = 1; }), "refused");
+  EXPECT_EQ(*work, 0);
+}
+
+// Another program finds the window and posts to it numbers the queue never
+// gave out, and a close; the queue goes on.
+TEST(MessageLoopQueueTest, IgnoresForgedMessages) {
+  LoopThread loop;
+  HWND window = FindWindowExW(HWND_MESSAGE, nullptr, L"QuillmarMessageLoopContext", nullptr);
+  ASSERT_NE(window, nullptr);
+  std::thread([window] {
+    for (LPARAM forged : {LPARAM{1}, LPARAM{0x7ffe0000}, LPARAM{-1}, LPARAM{0}}) {
+      for (UINT message : {UINT{WM_APP + 0x51}, UINT{WM_APP + 0x52}, UINT{WM_CLOSE}}) {
+        PostMessageW(window, message, 0, forged);
+      }
+    }
+  }).join();
+  int runs = 0;
+  EXPECT_EQ(EnterFromElsewhere(*loop.queue, [&runs] { ++runs; }), "entered");
+  EXPECT_EQ(runs, 1);
+}
+
+TEST(MessageLoopQueueTest, EnterFromElsewherePassesOnWhatTheWorkThrows) {
+  LoopThread loop;
+  EXPECT_EQ(EnterFromElsewhere(*loop.queue, [] { throw std::runtime_error("work failed"); }),
+            "work failed");
+}
+
+// Work queued behind a busy item when the queue ends (its thread ends, or
+// its last reference goes on its thread) runs then, in order.
+class MessageLoopQueueTeardown : public testing::TestWithParam<bool> {};
+
+TEST_P(MessageLoopQueueTeardown, RunsWorkStillPending) {
+  bool thread_ends = GetParam();
+  LoopThread loop;
+  std::promise<void> busy;
+  std::shared_future<void> released = busy.get_future().share();
+  ASSERT_TRUE(loop.queue->Post([released, thread_ends, &loop] {
+    released.wait();
+    thread_ends ? PostQuitMessage(0) : loop.queue.reset();
+  }));
+  std::vector<int> ran;
+  for (int i = 1; i <= 3; ++i) ASSERT_TRUE(loop.queue->Post([&ran, i] { ran.push_back(i); }));
+  busy.set_value();
+  loop.End();
+  EXPECT_EQ(ran, (std::vector<int>{1, 2, 3}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Ends, MessageLoopQueueTeardown, testing::Values(true, false),
+                         [](const testing::TestParamInfo<bool>& info) {
+                           return std::string(info.param ? "ThreadEnds" : "LastReferenceGoes");
+                         });
+
+}  // namespace
+}  // namespace quillmar
