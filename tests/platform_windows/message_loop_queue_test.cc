@@ -18,7 +18,8 @@
 namespace quillmar {
 namespace {
 
-// A thread with a message loop, and its queue; the loop runs until WM_QUIT.
+// A thread with a message loop, and its queue; the loop runs until WM_QUIT
+// or until a work item tells it to leave.
 class LoopThread {
  public:
   LoopThread() {
@@ -27,7 +28,7 @@ class LoopThread {
       id_ = GetCurrentThreadId();
       made.set_value(platform::Current<platform::Apartment>().CaptureMessageLoop());
       MSG message;
-      while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
+      while (!leave_loop && GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
     });
     queue = made.get_future().get();
   }
@@ -38,6 +39,7 @@ class LoopThread {
   }
 
   std::shared_ptr<platform::WorkQueue> queue;
+  bool leave_loop = false;  // set on the loop's thread: it leaves with messages queued
 
  private:
   DWORD id_ = 0;
@@ -106,7 +108,7 @@ TEST_P(MessageLoopQueueTeardown, RunsWorkStillPending) {
   std::shared_future<void> released = busy.get_future().share();
   ASSERT_TRUE(loop.queue->Post([released, thread_ends, &loop] {
     released.wait();
-    thread_ends ? PostQuitMessage(0) : loop.queue.reset();
+    thread_ends ? void(loop.leave_loop = true) : loop.queue.reset();
   }));
   std::vector<int> ran;
   for (int i = 1; i <= 3; ++i) ASSERT_TRUE(loop.queue->Post([&ran, i] { ran.push_back(i); }));
