@@ -45,11 +45,14 @@ class VaultTurn {
       ++depth_;
       return;
     }
-    auto deadline = std::chrono::steady_clock::now() + Current<VaultTurnWait>().Limit();
-    std::unique_lock<std::timed_mutex> hold(Mutex(), std::defer_lock);
-    if (!hold.try_lock_until(deadline)) throw VaultBusyError();
     HANDLE mutex = CreateMutexW(nullptr, FALSE, L"Local\\QuillmarVaultTurn");
     if (mutex == nullptr) throw LastError();
+    auto deadline = std::chrono::steady_clock::now() + Current<VaultTurnWait>().Limit();
+    std::unique_lock<std::timed_mutex> hold(Mutex(), std::defer_lock);
+    if (!hold.try_lock_until(deadline)) {
+      CloseHandle(mutex);
+      throw VaultBusyError();
+    }
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
     DWORD waited =

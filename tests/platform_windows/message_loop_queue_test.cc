@@ -1,13 +1,11 @@
 // A thread's message loop as a work queue (CaptureMessageLoop): posts after
-// its end, messages forged by someone else, work pending when it ends, and
-// what the work throws.
+// its end, messages forged by someone else, and work pending when it ends.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <chrono>
 #include <future>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -55,8 +53,8 @@ std::string EnterFromElsewhere(platform::WorkQueue& queue, std::function<void()>
     try {
       bool ran = platform::EnterThroughQueue(queue, work) == platform::kSOk;
       entered->set_value(ran ? "entered" : "refused");
-    } catch (const std::exception& error) {
-      entered->set_value(error.what());
+    } catch (...) {
+      entered->set_value("threw");
     }
   }).detach();
   if (result.wait_for(std::chrono::seconds(10)) != std::future_status::ready) return "no answer";
@@ -89,12 +87,6 @@ TEST(MessageLoopQueueTest, IgnoresForgedMessages) {
   int runs = 0;
   EXPECT_EQ(EnterFromElsewhere(*loop.queue, [&runs] { ++runs; }), "entered");
   EXPECT_EQ(runs, 1);
-}
-
-TEST(MessageLoopQueueTest, EnterFromElsewherePassesOnWhatTheWorkThrows) {
-  LoopThread loop;
-  EXPECT_EQ(EnterFromElsewhere(*loop.queue, [] { throw std::runtime_error("work failed"); }),
-            "work failed");
 }
 
 // Work queued behind a busy item when the queue ends (its thread ends, or

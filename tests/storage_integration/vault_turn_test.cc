@@ -25,9 +25,8 @@ class ShortWait : public platform::VaultTurnWait {
 
 EncodableValue Call(const char* method, EncodableValue arguments) {
   auto [log, result] = testing::MakeRecordingResult();
-  QuillmarCoreWindows plugin;
-  plugin.DispatchMethodCall(MethodCall(method, std::make_unique<EncodableValue>(arguments)),
-                            std::move(result));
+  QuillmarCoreWindows().DispatchMethodCall(
+      MethodCall(method, std::make_unique<EncodableValue>(arguments)), std::move(result));
   return log->WaitFor(1) ? log->answers()[0].value : EncodableValue("no answer");
 }
 
