@@ -51,11 +51,10 @@ class Apartment {
   // runs on this thread, in the order posted, whatever its apartment. Call
   // it on a thread that runs a message loop as long as the queue is used
   // (the host's platform thread); null when none can be made.
-  // The queue ends when its last reference goes or its thread ends,
-  // whichever is first. Work still pending then is run, in order, on the
-  // queue's thread as it ends (behind the work posted before, when the last
-  // reference goes elsewhere); none is dropped unrun, so a waiter is always
-  // answered. Post after the end answers false.
+  // The queue ends when its last reference goes. Work still pending then
+  // runs, in order: on the queue's thread, behind the work posted before;
+  // where that thread has ended, on the thread that drops the reference.
+  // None is dropped unrun. Post after the thread has ended answers false.
   virtual std::shared_ptr<WorkQueue> CaptureMessageLoop() = 0;
   // The calling thread's apartment type; false when the query fails.
   virtual bool QueryApartmentType(ApartmentType* type) = 0;

@@ -151,55 +151,45 @@ std::optional<PendingWork> Close(LoopState& state) {
 }
 
 // Destroys the window, on its thread, then runs the work it had pending.
+// A window whose thread has ended is gone already (null).
 void Finish(HWND window, PendingWork& pending) {
-  DestroyWindow(window);
+  if (window != nullptr) DestroyWindow(window);
   for (auto& [number, work] : pending) RunOne(work);
 }
 
-bool HasEnded(LoopState& state) {
-  std::lock_guard lock(state.mutex);
-  return state.ended;
-}
-
-// The queues made on this thread, so that they end with it. Every queue is
-// closed before any pending work runs, since this thread's storage must not
-// be touched once its end has begun: work that drops a queue then finds it
-// ended.
-class ThreadLoops {
+// The queues by window, so that a message finds the table of its own window.
+class LoopTable {
  public:
-  ~ThreadLoops() {
-    std::vector<std::pair<HWND, PendingWork>> closed;
-    for (const std::shared_ptr<LoopState>& state : states_) {
-      if (std::optional<PendingWork> pending = Close(*state)) {
-        closed.emplace_back(state->window, std::move(*pending));
-      }
-    }
-    for (auto& [window, pending] : closed) Finish(window, pending);
+  void Add(std::shared_ptr<LoopState> state) {
+    std::lock_guard lock(mutex_);
+    states_[state->window] = std::move(state);
   }
-
-  void Add(std::shared_ptr<LoopState> state) { states_.push_back(std::move(state)); }
-
-  std::shared_ptr<LoopState> Find(HWND window) const {
-    for (const std::shared_ptr<LoopState>& state : states_) {
-      if (state->window == window) return state;
-    }
-    return nullptr;
+  std::shared_ptr<LoopState> Find(HWND window) {
+    std::lock_guard lock(mutex_);
+    auto entry = states_.find(window);
+    return entry == states_.end() ? nullptr : entry->second;
   }
-
-  // Called on the queue's thread: ends it, unless it has ended already.
-  void End(LoopState& state) {
-    std::optional<PendingWork> pending = Close(state);
+  // Ends the queue, unless it has ended already; on its thread when
+  // `window` is given, elsewhere (its thread gone) when it is null.
+  void End(const std::shared_ptr<LoopState>& state, HWND window) {
+    std::optional<PendingWork> pending = Close(*state);
     if (!pending) return;
-    std::shared_ptr<LoopState> kept = Find(state.window);
-    std::erase_if(states_, [&](const std::shared_ptr<LoopState>& entry) { return entry == kept; });
-    Finish(state.window, *pending);
+    {
+      std::lock_guard lock(mutex_);
+      states_.erase(state->window);
+    }
+    Finish(window, *pending);
   }
 
  private:
-  std::vector<std::shared_ptr<LoopState>> states_;
+  std::mutex mutex_;
+  std::map<HWND, std::shared_ptr<LoopState>> states_;
 };
 
-thread_local ThreadLoops this_thread_loops;
+LoopTable& Loops() {
+  static auto* table = new LoopTable();
+  return *table;
+}
 
 // Runs the work named `number` and any posted before it still pending, in
 // order; nothing when the table holds no such number.
@@ -224,18 +214,18 @@ void RunPostedUpTo(LoopState& state, LPARAM number) {
 LRESULT CALLBACK MessageLoopWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case kRunPosted:
-      if (std::shared_ptr<LoopState> state = this_thread_loops.Find(window)) {
+      if (std::shared_ptr<LoopState> state = Loops().Find(window)) {
         RunPostedUpTo(*state, lparam);
       }
       return 0;
     case kEndQueue:
-      if (std::shared_ptr<LoopState> state = this_thread_loops.Find(window)) {
+      if (std::shared_ptr<LoopState> state = Loops().Find(window)) {
         bool ending = false;
         {
           std::lock_guard lock(state->mutex);
           ending = state->ending;
         }
-        if (ending) this_thread_loops.End(*state);
+        if (ending) Loops().End(state, window);
       }
       return 0;
     case WM_CLOSE:
@@ -271,13 +261,13 @@ class MessageLoopQueue : public WorkQueue {
                                   ThisModule(), nullptr);
     if (window == nullptr) return nullptr;
     auto state = std::make_shared<LoopState>(window, GetCurrentThreadId());
-    this_thread_loops.Add(state);
+    Loops().Add(state);
     return std::shared_ptr<MessageLoopQueue>(new MessageLoopQueue(std::move(state)));
   }
 
   ~MessageLoopQueue() override {
     if (IsCurrent()) {
-      if (!HasEnded(*state_)) this_thread_loops.End(*state_);
+      Loops().End(state_, state_->window);
       return;
     }
     {
@@ -285,10 +275,10 @@ class MessageLoopQueue : public WorkQueue {
       if (state_->ended) return;
       state_->ending = true;
     }
-    // The window's thread ends the queue behind the work posted before; if
-    // this cannot be posted, its window is gone and the thread's end ends
-    // the queue.
-    PostMessageW(state_->window, kEndQueue, 0, 0);
+    // The window's thread ends the queue behind the work posted before.
+    // Where that cannot be posted the thread is gone, with its window: the
+    // work it left runs here.
+    if (!PostMessageW(state_->window, kEndQueue, 0, 0)) Loops().End(state_, nullptr);
   }
 
   bool IsCurrent() const override { return GetCurrentThreadId() == state_->thread; }
