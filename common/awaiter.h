@@ -82,7 +82,7 @@ OperationAwaiter<Result> operator co_await(platform::AsyncOperationPtr<Result> o
 // before; at once where there is no context or it takes no work.
 class ContinueOn {
  public:
-  explicit ContinueOn(std::shared_ptr<platform::ObjectContext> context)
+  explicit ContinueOn(std::shared_ptr<platform::WorkQueue> context)
       : context_(std::move(context)) {}
 
   bool await_ready() const noexcept { return context_ == nullptr; }
@@ -92,7 +92,7 @@ class ContinueOn {
   void await_resume() const noexcept {}
 
  private:
-  std::shared_ptr<platform::ObjectContext> context_;
+  std::shared_ptr<platform::WorkQueue> context_;
 };
 
 // The return type of a task that nobody awaits: it starts at once, runs to its

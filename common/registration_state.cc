@@ -15,7 +15,7 @@ std::atomic<OwnCallSender> own_call_sender{nullptr};
 struct Registration {
   const void* registrar;
   void* window;
-  std::shared_ptr<platform::ObjectContext> thread;
+  std::shared_ptr<platform::WorkQueue> thread;
 };
 
 // In the order registered; few entries, one per live engine.
@@ -41,7 +41,7 @@ bool SendOwnCall(const std::string& method, EncodableValue arguments) {
 }
 
 void AddRegistration(const void* registrar, void* window,
-                     std::shared_ptr<platform::ObjectContext> thread) {
+                     std::shared_ptr<platform::WorkQueue> thread) {
   Registration added{registrar, window, std::move(thread)};
   Registrations& registrations = GetRegistrations();
   std::lock_guard lock(registrations.mutex);
@@ -79,7 +79,7 @@ void* HostWindow() {
   return nullptr;
 }
 
-std::shared_ptr<platform::ObjectContext> HostThread() {
+std::shared_ptr<platform::WorkQueue> HostThread() {
   Registrations& registrations = GetRegistrations();
   std::lock_guard lock(registrations.mutex);
   for (auto entry = registrations.entries.rbegin(); entry != registrations.entries.rend();

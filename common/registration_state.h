@@ -32,12 +32,12 @@ bool SendOwnCall(const std::string& method, EncodableValue arguments);
 // named by the registrar's handle, until the registrar goes; registering
 // the same registrar again replaces what it had.
 void AddRegistration(const void* registrar, void* window,
-                     std::shared_ptr<platform::ObjectContext> thread);
+                     std::shared_ptr<platform::WorkQueue> thread);
 void RemoveRegistration(const void* registrar);
 
 // The window, and the message loop, of the latest registration still alive
 // that has one; null when none has.
 void* HostWindow();
-std::shared_ptr<platform::ObjectContext> HostThread();
+std::shared_ptr<platform::WorkQueue> HostThread();
 
 }  // namespace quillmar

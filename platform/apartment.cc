@@ -5,23 +5,31 @@
 
 namespace quillmar::platform {
 
-HResult EnterThroughQueue(ObjectContext& context, std::function<void()> work) {
-  if (context.IsCurrent()) {
+HResult EnterThroughQueue(WorkQueue& queue, std::function<void()> work) {
+  if (queue.IsCurrent()) {
     work();
     return kSOk;
   }
+  // The promise lives in the posted work only: work released unrun breaks
+  // it, which answers the waiter.
   auto done = std::make_shared<std::promise<void>>();
   std::future<void> finished = done->get_future();
-  bool posted = context.Post([work = std::move(work), done] {
+  bool posted = queue.Post([work = std::move(work), done] {
     try {
       work();
+      done->set_value();
     } catch (...) {
-      // The work reports its own failures; the waiter must not wait forever.
+      done->set_exception(std::current_exception());
     }
-    done->set_value();
   });
+  done.reset();
   if (!posted) return kRpcEDisconnected;
-  finished.wait();
+  try {
+    finished.get();
+  } catch (const std::future_error& error) {
+    if (error.code() != std::future_errc::broken_promise) throw;
+    return kRpcEDisconnected;
+  }
   return kSOk;
 }
 

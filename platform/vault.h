@@ -4,12 +4,28 @@
 // shared with the other processes of the same user.
 #pragma once
 
+#include <chrono>
 #include <functional>
 
 #include "platform/platform_error.h"
 #include "platform/platform_string.h"
 
 namespace quillmar::platform {
+
+// The vault's calls of all of this user's processes take turns (see the
+// backends). A call waits for its turn at most this long, asked just before
+// it waits, and then raises VaultBusyError, having changed nothing. A
+// service of its own so that tests can shorten the wait.
+class VaultTurnWait {
+ public:
+  virtual ~VaultTurnWait() = default;
+  virtual std::chrono::milliseconds Limit() = 0;
+};
+
+// ERROR_TIMEOUT as an HRESULT: the turn did not come within the limit.
+inline constexpr HResult kVaultBusy = static_cast<HResult>(0x800705B4);
+// The error of a call whose turn did not come: another process holds the vault.
+PlatformError VaultBusyError();
 
 struct PasswordCredential {
   PlatformString resource;
@@ -66,6 +82,12 @@ class PasswordVault {
   // Removes the entry named by credential's resource and user name. Raises
   // kENotFound when there is none, other errors as Retrieve.
   virtual void Remove(const PasswordCredential& credential) = 0;
+
+  // Runs `steps` inside one turn, so that a step of another store taken with
+  // the vault's own is done only when the turn is had. Raises VaultBusyError,
+  // `steps` not run, when the turn does not come; the vault's calls inside
+  // take no second turn. This default has no turns and just runs `steps`.
+  virtual void InTurn(const std::function<void()>& steps) { steps(); }
 };
 
 }  // namespace quillmar::platform

@@ -33,7 +33,7 @@ void SendProgress(double total_fraction) {
 // entering a COM context would put the send on a pool thread when the
 // platform thread lives in the multithreaded apartment.
 platform::StoreInstallOperation::ProgressHandler ForwardProgressTo(
-    std::shared_ptr<platform::ObjectContext> platform_thread) {
+    std::shared_ptr<platform::WorkQueue> platform_thread) {
   return [platform_thread](const platform::StorePackageUpdateStatus& status) {
     double total_fraction = status.total_download_progress;
     try {
@@ -66,7 +66,7 @@ class ProgressSubscription {
 // there were none. Starts on the platform thread and resumes there.
 DetachedTask InstallUpdates(std::unique_ptr<MethodResult> result) {
   try {
-    std::shared_ptr<platform::ObjectContext> platform_thread = HostThread();
+    std::shared_ptr<platform::WorkQueue> platform_thread = HostThread();
     if (platform_thread == nullptr) {
       platform_thread = platform::Current<platform::Apartment>().CaptureContext();
     }

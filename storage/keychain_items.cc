@@ -133,8 +133,21 @@ void HandleDeleteKeychainItem(const EncodableValue* arguments,
   vault.Open();
   // The legacy copy goes first: left behind by a process that dies before
   // the end, it would be moved back in by the next read as a live value.
-  DeleteLegacyCredential(key);
-  result->Success(RemoveFromVault(vault, key));
+  // Both go in the vault's turn, so that a turn that does not come leaves
+  // both stores as they were.
+  EncodableValue reply;
+  bool in_turn = false;
+  try {
+    vault.InTurn([&] {
+      in_turn = true;
+      DeleteLegacyCredential(key);
+      reply = RemoveFromVault(vault, key);
+    });
+  } catch (const platform::PlatformError& error) {
+    if (in_turn) throw;
+    reply = DeleteReply(EncodableValue(PlatformErrorMessage(error)));
+  }
+  result->Success(std::move(reply));
 }
 
 }  // namespace quillmar

@@ -27,7 +27,7 @@ class FakeApartment : public Apartment {
 
   std::shared_ptr<ObjectContext> CaptureContext() override;
   // A fake single-threaded apartment's queue is its message loop.
-  std::shared_ptr<ObjectContext> CaptureMessageLoop() override { return CaptureContext(); }
+  std::shared_ptr<WorkQueue> CaptureMessageLoop() override { return CaptureContext(); }
   bool QueryApartmentType(ApartmentType* type) override;
 
  private:

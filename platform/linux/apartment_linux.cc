@@ -47,7 +47,7 @@ class LinuxApartment : public Apartment {
   }
 
   // The platform thread's task queue is its message loop.
-  std::shared_ptr<ObjectContext> CaptureMessageLoop() override { return CaptureContext(); }
+  std::shared_ptr<WorkQueue> CaptureMessageLoop() override { return CaptureContext(); }
 
   bool QueryApartmentType(ApartmentType* type) override {
     QuillmarHostThreadRef thread = QuillmarHostCurrentPlatformThread();

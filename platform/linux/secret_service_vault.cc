@@ -6,9 +6,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <functional>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "platform/linux/secret_service_client.h"
 #include "platform/platform_error.h"
@@ -24,40 +26,60 @@ namespace {
 // copy and then found no entry cannot miss an entry a move stores after it.
 // Threads take turns through a mutex, processes through an advisory lock on
 // a file in the user's runtime directory, which the system releases when its
-// holder dies. Where that file cannot be opened, processes do not take turns.
+// holder dies. Any process of the user can keep that lock, so the wait is
+// bounded (VaultTurnWait); flock cannot wait with a limit, so the call tries
+// again every few milliseconds. A turn that does not come fails the call
+// before it touches the vault. Where the file cannot be opened or locked
+// (no runtime directory), processes do not take turns and the Secret
+// Service reports what it finds; the file is opened for each turn, so that
+// such a failure is met anew by each call rather than kept. A thread
+// already in its turn (InTurn) takes no second one.
 class VaultTurn {
  public:
-  VaultTurn() : hold_(Mutex()) {
-    int fd = LockFile();
-    if (fd < 0) return;
-    while (flock(fd, LOCK_EX) != 0) {
-      if (errno != EINTR) return;
+  VaultTurn() {
+    if (depth_ > 0) {
+      ++depth_;
+      return;
+    }
+    auto deadline = std::chrono::steady_clock::now() + Current<VaultTurnWait>().Limit();
+    std::unique_lock<std::timed_mutex> hold(Mutex(), std::defer_lock);
+    if (!hold.try_lock_until(deadline)) throw VaultBusyError();
+    std::string path = std::string(g_get_user_runtime_dir()) + "/quillmar-vault.lock";
+    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    while (fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      if (errno == EWOULDBLOCK && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      } else if (errno == EWOULDBLOCK) {
+        close(fd);
+        throw VaultBusyError();
+      } else if (errno != EINTR) {
+        close(fd);
+        fd = -1;
+      }
     }
     fd_ = fd;
+    hold_ = std::move(hold);
+    depth_ = 1;
   }
   ~VaultTurn() {
-    if (fd_ >= 0) flock(fd_, LOCK_UN);
+    if (--depth_ > 0 || fd_ < 0) return;
+    close(fd_);  // releases the lock
   }
   VaultTurn(const VaultTurn&) = delete;
   VaultTurn& operator=(const VaultTurn&) = delete;
 
  private:
-  static std::mutex& Mutex() {
-    static std::mutex mutex;
+  static std::timed_mutex& Mutex() {
+    static std::timed_mutex mutex;
     return mutex;
   }
-  // Opened once; called with the mutex held.
-  static int LockFile() {
-    static const int fd = [] {
-      std::string path = std::string(g_get_user_runtime_dir()) + "/quillmar-vault.lock";
-      return open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    }();
-    return fd;
-  }
 
-  std::lock_guard<std::mutex> hold_;
+  static thread_local int depth_;
+  std::unique_lock<std::timed_mutex> hold_;
   int fd_ = -1;
 };
+
+thread_local int VaultTurn::depth_ = 0;
 
 const SecretSchema& VaultSchema() {
   static const SecretSchema schema =
@@ -116,6 +138,11 @@ class SecretServiceVault : public PasswordVault {
                                EntryName(credential.resource, credential.user_name))) {
       throw PlatformError(kENotFound);
     }
+  }
+
+  void InTurn(const std::function<void()>& steps) override {
+    VaultTurn turn;
+    steps();
   }
 
  private:

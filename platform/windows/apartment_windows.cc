@@ -9,8 +9,12 @@
 
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <utility>
+#include <vector>
 
 #include "platform/apartment.h"
 #include "platform/service_registry.h"
@@ -107,21 +111,129 @@ class ComObjectContext : public ObjectContext,
 // A thread's message loop, reached through a message-only window of ours
 // made on that thread: posted work arrives as messages, which the loop takes
 // in the order they were posted, in any apartment and without
-// IContextCallback. The window is destroyed on its own thread.
+// IContextCallback. Any process of the session can find the window and post
+// to it, so a message carries only a number that names work in the queue's
+// own table; a number the table does not hold is ignored. The window is
+// destroyed on its own thread, when the queue ends.
 constexpr UINT kRunPosted = WM_APP + 0x51;
+constexpr UINT kEndQueue = WM_APP + 0x52;
 constexpr wchar_t kMessageLoopClass[] = L"QuillmarMessageLoopContext";
 
-LRESULT CALLBACK MessageLoopWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == kRunPosted) {
-    std::unique_ptr<std::function<void()>> work(reinterpret_cast<std::function<void()>*>(lparam));
-    try {
-      (*work)();
-    } catch (...) {
-      // Posted work reports its own failures; the loop goes on.
-    }
-    return 0;
+struct LoopState {
+  LoopState(HWND window_made, DWORD thread_made) : window(window_made), thread(thread_made) {}
+
+  const HWND window;
+  const DWORD thread;
+  std::mutex mutex;
+  std::map<LPARAM, std::function<void()>> pending;  // by number, in posting order
+  LPARAM next_number = 1;
+  bool ending = false;  // the last reference went on another thread
+  bool ended = false;
+};
+
+using PendingWork = std::map<LPARAM, std::function<void()>>;
+
+void RunOne(std::function<void()>& work) {
+  try {
+    work();
+  } catch (...) {
+    // Posted work reports its own failures; the loop goes on.
   }
-  return DefWindowProcW(window, message, wparam, lparam);
+}
+
+// Refuses further work on `state` and hands over what is pending; nothing
+// when it had ended already.
+std::optional<PendingWork> Close(LoopState& state) {
+  std::lock_guard lock(state.mutex);
+  if (state.ended) return std::nullopt;
+  state.ended = true;
+  return std::exchange(state.pending, {});
+}
+
+// Destroys the window, on its thread, then runs the work it had pending.
+// A window whose thread has ended is gone already (null).
+void Finish(HWND window, PendingWork& pending) {
+  if (window != nullptr) DestroyWindow(window);
+  for (auto& [number, work] : pending) RunOne(work);
+}
+
+// The queues by window, so that a message finds the table of its own window.
+class LoopTable {
+ public:
+  void Add(std::shared_ptr<LoopState> state) {
+    std::lock_guard lock(mutex_);
+    states_[state->window] = std::move(state);
+  }
+  std::shared_ptr<LoopState> Find(HWND window) {
+    std::lock_guard lock(mutex_);
+    auto entry = states_.find(window);
+    return entry == states_.end() ? nullptr : entry->second;
+  }
+  // Ends the queue, unless it has ended already; on its thread when
+  // `window` is given, elsewhere (its thread gone) when it is null.
+  void End(const std::shared_ptr<LoopState>& state, HWND window) {
+    std::optional<PendingWork> pending = Close(*state);
+    if (!pending) return;
+    {
+      std::lock_guard lock(mutex_);
+      states_.erase(state->window);
+    }
+    Finish(window, *pending);
+  }
+
+ private:
+  std::mutex mutex_;
+  std::map<HWND, std::shared_ptr<LoopState>> states_;
+};
+
+LoopTable& Loops() {
+  static auto* table = new LoopTable();
+  return *table;
+}
+
+// Runs the work named `number` and any posted before it still pending, in
+// order; nothing when the table holds no such number.
+void RunPostedUpTo(LoopState& state, LPARAM number) {
+  {
+    std::lock_guard lock(state.mutex);
+    if (!state.pending.contains(number)) return;
+  }
+  for (;;) {
+    std::function<void()> work;
+    {
+      std::lock_guard lock(state.mutex);
+      auto first = state.pending.begin();
+      if (first == state.pending.end() || first->first > number) return;
+      work = std::move(first->second);
+      state.pending.erase(first);
+    }
+    RunOne(work);
+  }
+}
+
+LRESULT CALLBACK MessageLoopWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case kRunPosted:
+      if (std::shared_ptr<LoopState> state = Loops().Find(window)) {
+        RunPostedUpTo(*state, lparam);
+      }
+      return 0;
+    case kEndQueue:
+      if (std::shared_ptr<LoopState> state = Loops().Find(window)) {
+        bool ending = false;
+        {
+          std::lock_guard lock(state->mutex);
+          ending = state->ending;
+        }
+        if (ending) Loops().End(state, window);
+      }
+      return 0;
+    case WM_CLOSE:
+      // Only the queue closes its window.
+      return 0;
+    default:
+      return DefWindowProcW(window, message, wparam, lparam);
+  }
 }
 
 HINSTANCE ThisModule() {
@@ -132,10 +244,10 @@ HINSTANCE ThisModule() {
   return module;
 }
 
-class MessageLoopContext : public ObjectContext {
+class MessageLoopQueue : public WorkQueue {
  public:
   // Null when the window cannot be made.
-  static std::shared_ptr<MessageLoopContext> Create() {
+  static std::shared_ptr<MessageLoopQueue> Create() {
     static const bool registered = [] {
       WNDCLASSEXW window_class{};
       window_class.cbSize = sizeof(window_class);
@@ -148,43 +260,59 @@ class MessageLoopContext : public ObjectContext {
     HWND window = CreateWindowExW(0, kMessageLoopClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                   ThisModule(), nullptr);
     if (window == nullptr) return nullptr;
-    return std::shared_ptr<MessageLoopContext>(new MessageLoopContext(window));
+    auto state = std::make_shared<LoopState>(window, GetCurrentThreadId());
+    Loops().Add(state);
+    return std::shared_ptr<MessageLoopQueue>(new MessageLoopQueue(std::move(state)));
   }
 
-  ~MessageLoopContext() override {
+  ~MessageLoopQueue() override {
     if (IsCurrent()) {
-      DestroyWindow(window_);
-    } else {
-      // The window's thread closes it, after the work posted before.
-      PostMessageW(window_, WM_CLOSE, 0, 0);
+      Loops().End(state_, state_->window);
+      return;
     }
+    {
+      std::lock_guard lock(state_->mutex);
+      if (state_->ended) return;
+      state_->ending = true;
+    }
+    // The window's thread ends the queue behind the work posted before.
+    // Where that cannot be posted the thread is gone, with its window: the
+    // work it left runs here.
+    if (!PostMessageW(state_->window, kEndQueue, 0, 0)) Loops().End(state_, nullptr);
   }
 
-  bool IsCurrent() const override { return GetCurrentThreadId() == thread_; }
-
-  HResult Enter(std::function<void()> work) override {
-    return EnterThroughQueue(*this, std::move(work));
-  }
+  bool IsCurrent() const override { return GetCurrentThreadId() == state_->thread; }
 
   bool Post(std::function<void()> work) override {
-    auto* heap_work = new std::function<void()>(std::move(work));
-    if (PostMessageW(window_, kRunPosted, 0, reinterpret_cast<LPARAM>(heap_work))) return true;
-    delete heap_work;
+    LPARAM number = 0;
+    {
+      std::lock_guard lock(state_->mutex);
+      if (state_->ended) return false;
+      number = state_->next_number++;
+      state_->pending.emplace(number, std::move(work));
+    }
+    if (PostMessageW(state_->window, kRunPosted, 0, number)) return true;
+    std::function<void()> refused;
+    {
+      std::lock_guard lock(state_->mutex);
+      auto entry = state_->pending.find(number);
+      // Gone from the table: the queue's end has run it meanwhile.
+      if (entry == state_->pending.end()) return true;
+      refused = std::move(entry->second);
+      state_->pending.erase(entry);
+    }
     return false;
   }
 
  private:
-  explicit MessageLoopContext(HWND window) : window_(window), thread_(GetCurrentThreadId()) {}
+  explicit MessageLoopQueue(std::shared_ptr<LoopState> state) : state_(std::move(state)) {}
 
-  HWND window_;
-  DWORD thread_;
+  std::shared_ptr<LoopState> state_;
 };
 
 class ComApartment : public Apartment {
  public:
-  std::shared_ptr<ObjectContext> CaptureMessageLoop() override {
-    return MessageLoopContext::Create();
-  }
+  std::shared_ptr<WorkQueue> CaptureMessageLoop() override { return MessageLoopQueue::Create(); }
 
   std::shared_ptr<ObjectContext> CaptureContext() override {
     IContextCallback* context = nullptr;

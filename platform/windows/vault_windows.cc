@@ -8,6 +8,9 @@
 // is stored.
 #include <security_credentials.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 
@@ -29,36 +32,64 @@ using windows::ComPtr;
 // stores after it. Threads take turns through a mutex, processes through a
 // named mutex of the session, which the system hands on, abandoned, when its
 // holder dies; an abandoned mutex is held all the same, since every step
-// inside a turn leaves the vault whole. Where the named mutex cannot be
-// made or waited for, processes do not take turns.
+// inside a turn leaves the vault whole. Any process of the session can open
+// that name and keep it, so the wait is bounded (VaultTurnWait); a turn
+// that does not come, or a mutex that cannot be made or waited for, fails
+// the call before it touches the vault. The name is opened for each turn,
+// so that a failure is met by each call rather than kept. A thread already
+// in its turn (InTurn) takes no second one.
 class VaultTurn {
  public:
-  VaultTurn() : hold_(Mutex()) {
-    HANDLE mutex = SessionMutex();
-    if (mutex == nullptr) return;
-    DWORD waited = WaitForSingleObject(mutex, INFINITE);
-    if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) held_ = mutex;
+  VaultTurn() {
+    if (depth_ > 0) {
+      ++depth_;
+      return;
+    }
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, L"Local\\QuillmarVaultTurn");
+    if (mutex == nullptr) throw LastError();
+    auto deadline = std::chrono::steady_clock::now() + Current<VaultTurnWait>().Limit();
+    std::unique_lock<std::timed_mutex> hold(Mutex(), std::defer_lock);
+    if (!hold.try_lock_until(deadline)) {
+      CloseHandle(mutex);
+      throw VaultBusyError();
+    }
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    DWORD waited =
+        WaitForSingleObject(mutex, static_cast<DWORD>(std::max<int64_t>(left.count(), 0)));
+    if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+      PlatformError error = waited == WAIT_TIMEOUT ? VaultBusyError() : LastError();
+      CloseHandle(mutex);
+      throw error;
+    }
+    held_ = mutex;
+    hold_ = std::move(hold);
+    depth_ = 1;
   }
   ~VaultTurn() {
-    if (held_ != nullptr) ReleaseMutex(held_);
+    if (--depth_ > 0) return;
+    ReleaseMutex(held_);
+    CloseHandle(held_);
   }
   VaultTurn(const VaultTurn&) = delete;
   VaultTurn& operator=(const VaultTurn&) = delete;
 
  private:
-  static std::mutex& Mutex() {
-    static std::mutex mutex;
+  static std::timed_mutex& Mutex() {
+    static std::timed_mutex mutex;
     return mutex;
   }
-  // Made once and kept for the life of the process.
-  static HANDLE SessionMutex() {
-    static const HANDLE mutex = CreateMutexW(nullptr, FALSE, L"Local\\QuillmarVaultTurn");
-    return mutex;
+  static PlatformError LastError() {
+    DWORD status = GetLastError();
+    return PlatformError(status != 0 ? HResultFromWin32(status) : kEFail);
   }
 
-  std::lock_guard<std::mutex> hold_;
+  static thread_local int depth_;
+  std::unique_lock<std::timed_mutex> hold_;
   HANDLE held_ = nullptr;
 };
+
+thread_local int VaultTurn::depth_ = 0;
 
 ComPtr<credentials::IPasswordVault> CreateVault() {
   return windows::ActivateInstance<credentials::IPasswordVault>(
@@ -134,6 +165,11 @@ class WindowsPasswordVault : public PasswordVault {
     ComPtr<credentials::IPasswordCredential> entry =
         RetrieveEntry(*vault.get(), credential.resource, credential.user_name);
     windows::ThrowIfFailed(vault->Remove(entry.get()));
+  }
+
+  void InTurn(const std::function<void()>& steps) override {
+    VaultTurn turn;
+    steps();
   }
 
  private:

@@ -59,7 +59,7 @@ class TwoEnginesTest : public ::testing::TestWithParam<int> {};
 TEST_P(TwoEnginesTest, EachRegistrarKeepsItsOwnWindowAndThread) {
   std::array<std::unique_ptr<host::TestDriver>, 2> drivers;
   std::array<void*, 2> windows{};
-  std::array<std::shared_ptr<platform::ObjectContext>, 2> threads;
+  std::array<std::shared_ptr<platform::WorkQueue>, 2> threads;
   for (int i = 0; i < 2; ++i) {
     drivers[i] = std::make_unique<host::TestDriver>();
     drivers[i]->engine().CreateViewWindow();
