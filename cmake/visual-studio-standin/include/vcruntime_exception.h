@@ -1,8 +1,12 @@
 // std::exception and the allocation failures as Microsoft's runtime declares
 // them for the STL: a message pointer and an ownership flag, a virtual what().
+// Wine's eh.h gives terminate and its handlers C++ linkage; the UCRT's
+// declare them in C, the names ucrtbase.dll exports.
 #pragma once
 
+extern "C" {
 #include <eh.h>
+}
 #include <vcruntime.h>
 
 #pragma pack(push, _CRT_PACKING)
