@@ -21,9 +21,11 @@ set(CMAKE_RC_COMPILER /usr/lib/llvm-19/bin/llvm-rc)
 set(CMAKE_MT /usr/lib/llvm-19/bin/llvm-mt)
 set(CMAKE_C_COMPILER_TARGET ${quillmar_msvc_target})
 set(CMAKE_CXX_COMPILER_TARGET ${quillmar_msvc_target})
-# Every compile through the compiler cache where there is one.
+# Every compile through the compiler cache where there is one, unless
+# QUILLMAR_NO_CCACHE is set (ccache 4.7 puts clang-cl's object beside the
+# sources in a multi-config build).
 find_program(QUILLMAR_CCACHE ccache)
-if(QUILLMAR_CCACHE)
+if(QUILLMAR_CCACHE AND NOT DEFINED ENV{QUILLMAR_NO_CCACHE})
   set(CMAKE_C_COMPILER_LAUNCHER ${QUILLMAR_CCACHE})
   set(CMAKE_CXX_COMPILER_LAUNCHER ${QUILLMAR_CCACHE})
 endif()

@@ -23,6 +23,9 @@ _ACRTIMP terminate_handler __cdecl _get_terminate(void);
 _ACRTIMP unexpected_handler __cdecl _get_unexpected(void);
 }
 
+// Without exceptions (_HAS_EXCEPTIONS=0, as Flutter builds a plug-in) the
+// STL's <exception> defines these classes itself.
+#if _HAS_EXCEPTIONS
 extern "C++" {
 namespace std {
 
@@ -74,5 +77,6 @@ class bad_array_new_length : public bad_alloc {
 
 }  // namespace std
 }
+#endif
 
 #pragma pack(pop)
