@@ -5,6 +5,8 @@
 # in place of Visual Studio's libraries. QUILLMAR_MSVC_ARCH=ARM64 compiles
 # for Windows on Arm instead, to object files only (nothing here runs it).
 set(CMAKE_SYSTEM_NAME Windows)
+# The compiler checks read this file again and need the same target.
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES QUILLMAR_MSVC_ARCH)
 if(QUILLMAR_MSVC_ARCH STREQUAL "ARM64")
   set(CMAKE_SYSTEM_PROCESSOR ARM64)
   set(quillmar_msvc_target aarch64-pc-windows-msvc)
