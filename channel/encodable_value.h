@@ -6,6 +6,7 @@
 #include <any>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -26,14 +27,30 @@ class CustomEncodableValue {
   // overload set ask whether std::any can hold this (still incomplete) class.
   template <class T,
             class = std::enable_if_t<!std::is_same_v<std::remove_cvref_t<T>, CustomEncodableValue>>>
-  explicit CustomEncodableValue(T&& value) : value_(std::forward<T>(value)) {}
-  const std::any& value() const { return value_; }
+  explicit CustomEncodableValue(T&& value)
+      : value_(std::make_unique<std::any>(std::forward<T>(value))) {}
+  CustomEncodableValue(const CustomEncodableValue& other)
+      : value_(std::make_unique<std::any>(other.value())) {}
+  CustomEncodableValue(CustomEncodableValue&&) noexcept = default;
+  CustomEncodableValue& operator=(const CustomEncodableValue& other) {
+    value_ = std::make_unique<std::any>(other.value());
+    return *this;
+  }
+  CustomEncodableValue& operator=(CustomEncodableValue&&) noexcept = default;
+
+  // A moved-from value holds nothing.
+  const std::any& value() const {
+    static const std::any kNothing;
+    return value_ ? *value_ : kNothing;
+  }
   // Custom values have no order of their own; all compare equal.
   friend bool operator<(const CustomEncodableValue&, const CustomEncodableValue&) { return false; }
   friend bool operator==(const CustomEncodableValue&, const CustomEncodableValue&) { return true; }
 
  private:
-  std::any value_;
+  // Held apart: Microsoft's std::any is 64 bytes, and the alternative of
+  // this size would make every value of the codec that large.
+  std::unique_ptr<std::any> value_;
 };
 
 using EncodableVariant =

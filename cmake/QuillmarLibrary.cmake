@@ -9,8 +9,13 @@
 if(WIN32)
   # The headers target Windows 10; the library still checks the version at
   # run time. The SDK's windows.h defines min and max as macros in C++ unless
-  # told not to.
-  add_compile_definitions(_WIN32_WINNT=0x0A00 WINVER=0x0A00 UNICODE _UNICODE NOMINMAX)
+  # told not to. Microsoft's STL (since Visual Studio 2022 17.10) builds
+  # std::mutex in the header, which crashes at the first lock in a process
+  # whose msvcp140.dll is older than the compiler; the application or
+  # another plug-in chooses that DLL, so every translation unit of ours asks
+  # for the DLL's own constructor (a mix in one DLL is an ODR violation).
+  add_compile_definitions(_WIN32_WINNT=0x0A00 WINVER=0x0A00 UNICODE _UNICODE NOMINMAX
+    _DISABLE_CONSTEXPR_MUTEX_CONSTRUCTOR)
 endif()
 find_package(Threads REQUIRED)
 

@@ -6,9 +6,9 @@
 
 namespace quillmar {
 
-std::string DescribeFailure(std::exception_ptr failure) {
+std::string DescribeCurrentFailure(const char* unknown) {
   try {
-    std::rethrow_exception(failure);
+    throw;
   } catch (const std::bad_variant_access&) {
     return "bad variant access";
   } catch (const std::bad_alloc&) {
@@ -24,7 +24,7 @@ std::string DescribeFailure(std::exception_ptr failure) {
   } catch (const char* text) {
     return text != nullptr ? text : "";
   } catch (...) {
-    return "cpp_unknown_exception";
+    return unknown;
   }
 }
 

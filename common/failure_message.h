@@ -1,16 +1,19 @@
 // The message of a failure that escapes a handler, by what was thrown.
 #pragma once
 
-#include <exception>
 #include <string>
 
 namespace quillmar {
 
 inline constexpr char kNativeExceptionCode[] = "QUILLMAR_NATIVE_CPP_EXCEPTION";
 
-// A standard exception's text (with the system's own texts for a bad
-// variant access, a bad allocation and a substring past the end), a thrown
-// std::string or C string, or "cpp_unknown_exception" for anything else.
-std::string DescribeFailure(std::exception_ptr failure);
+// The text of the exception being handled, to be called inside a handler: a
+// standard exception's text (with the system's own texts for a bad variant
+// access, a bad allocation and a substring past the end), a thrown
+// std::string or C string, or `unknown` for anything else. It rethrows the
+// handled exception itself: Microsoft's runtime as Wine gives it copies an
+// exception raised by std::rethrow_exception badly into a new
+// std::current_exception.
+std::string DescribeCurrentFailure(const char* unknown = "cpp_unknown_exception");
 
 }  // namespace quillmar

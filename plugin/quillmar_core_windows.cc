@@ -47,7 +47,7 @@ void QuillmarCoreWindows::DispatchMethodCall(const MethodCall& call,
     shared->NotImplemented();
   } catch (...) {
     try {
-      shared->Error(kNativeExceptionCode, DescribeFailure(std::current_exception()));
+      shared->Error(kNativeExceptionCode, DescribeCurrentFailure());
     } catch (...) {
       // Nothing may cross the host's C callback; the call then stays unanswered.
     }

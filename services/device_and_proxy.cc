@@ -56,20 +56,6 @@ ProxySettings DiscoverProxy(platform::ProxyResolver& resolver, platform::Interne
   return settings;
 }
 
-// The dispatcher's texts, but "unknown_error" for what is none of a
-// standard exception, a std::string or a C string.
-std::string DescribeProxyFailure(std::exception_ptr failure) {
-  try {
-    std::rethrow_exception(failure);
-  } catch (const std::exception&) {
-  } catch (const std::string&) {
-  } catch (const char*) {
-  } catch (...) {
-    return "unknown_error";
-  }
-  return DescribeFailure(failure);
-}
-
 // Closes the session on every way out.
 class SessionCloser {
  public:
@@ -116,7 +102,9 @@ void HandleGetSystemProxyConfig(const EncodableValue* arguments,
                           {"proxyBypass", settings.proxy_bypass}});
   } catch (...) {
     reply = MakeReplyMap(
-        {{"success", "false"}, {"error", DescribeProxyFailure(std::current_exception())}});
+        // The dispatcher's texts, but "unknown_error" for what is none of a
+        // standard exception, a std::string or a C string.
+        {{"success", "false"}, {"error", DescribeCurrentFailure("unknown_error")}});
   }
   result->Success(EncodableValue(std::move(reply)));
 }

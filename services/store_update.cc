@@ -107,7 +107,7 @@ DetachedTask InstallUpdates(std::unique_ptr<MethodResult> result) {
     result->Error(kFailedCode, PlatformErrorMessage(error));
     co_return;
   } catch (...) {
-    result->Error(kNativeExceptionCode, DescribeFailure(std::current_exception()));
+    result->Error(kNativeExceptionCode, DescribeCurrentFailure());
     co_return;
   }
   // The call is answered; its result, and the host messenger it holds, go

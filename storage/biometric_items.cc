@@ -130,7 +130,7 @@ DetachedTask ReadBiometricSecureItem(const EncodableValue* arguments,
     result->Success(OutcomeReply(outcome));
   } catch (...) {
     // Nobody else can answer: the dispatcher has returned long ago.
-    result->Error(kNativeExceptionCode, DescribeFailure(std::current_exception()));
+    result->Error(kNativeExceptionCode, DescribeCurrentFailure());
   }
 }
 

@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <thread>
 #include <utility>
@@ -54,6 +55,12 @@ class OwnerThread {
     HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (done == nullptr) throw PlatformError(kClipboardCantOpen);
     std::optional<Result> result;
+    // The work's failure comes back as a copy, thrown anew here: an
+    // exception raised by std::rethrow_exception lives in its
+    // exception_ptr, which unwinding ends before the caller's handler runs
+    // under Microsoft's runtime as Wine gives it.
+    std::optional<PlatformError> error;
+    bool out_of_memory = false;
     std::exception_ptr failure;
     uint64_t ticket;
     {
@@ -62,6 +69,10 @@ class OwnerThread {
       queue_.emplace_back(ticket, [&] {
         try {
           result.emplace(work());
+        } catch (const PlatformError& thrown) {
+          error.emplace(thrown);
+        } catch (const std::bad_alloc&) {
+          out_of_memory = true;
         } catch (...) {
           failure = std::current_exception();
         }
@@ -85,6 +96,8 @@ class OwnerThread {
       PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
     CloseHandle(done);
+    if (error) throw *error;
+    if (out_of_memory) throw std::bad_alloc();
     if (failure) std::rethrow_exception(failure);
     return std::move(*result);
   }

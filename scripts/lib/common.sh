@@ -8,7 +8,7 @@ QUILLMAR_PACKAGES=(
   libsecret-1-dev gnome-keyring dbus dbus-bin
   libx11-dev xvfb xclip x11-utils
   g++-mingw-w64-x86-64-posix googletest wine64 wine64-tools libwine-dev iproute2
-  clang-19 lld-19
+  clang-19 lld-19 llvm-19 ccache
 )
 
 quillmar_install_packages() {

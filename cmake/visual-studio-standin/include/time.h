@@ -18,7 +18,11 @@ struct timespec {
 extern "C" {
 #endif
 _ACRTIMP int __cdecl timespec_get(struct timespec*, int);
-_ACRTIMP errno_t __cdecl localtime_s(struct tm*, const time_t*);
 #ifdef __cplusplus
 }
 #endif
+// An inline function in the UCRT's header: ucrtbase.dll exports only the
+// 64-bit one.
+static __inline errno_t __cdecl localtime_s(struct tm* result, const time_t* time) {
+  return _localtime64_s(result, time);
+}

@@ -12,10 +12,16 @@
 #ifndef _CRTDBG_FILE_STDERR
 typedef void* _HFILE;
 #define _CRTDBG_FILE_STDERR ((_HFILE)-5)
+// Without the debug runtime the UCRT's header makes it do nothing, as Wine's
+// does _CrtSetReportMode.
+#ifdef _DEBUG
 #ifdef __cplusplus
 extern "C"
 #endif
     _ACRTIMP _HFILE __cdecl _CrtSetReportFile(int, _HFILE);
+#else
+#define _CrtSetReportFile(type, file) ((_HFILE)0)
+#endif
 #endif
 #ifndef _CRTDBG_ALLOC_MEM_DF
 #define _CRTDBG_ALLOC_MEM_DF 0x01

@@ -43,6 +43,8 @@ class type_info {
 namespace std {
 using ::type_info;
 
+// Without exceptions the STL's <typeinfo> defines the failed casts itself.
+#if _HAS_EXCEPTIONS
 class bad_cast : public exception {
  public:
   bad_cast() noexcept : exception("bad cast", 1) {}
@@ -64,6 +66,7 @@ class bad_typeid : public exception {
  private:
   bad_typeid(const char* const message, int) noexcept : exception(message, 1) {}
 };
+#endif
 }  // namespace std
 }
 

@@ -76,7 +76,13 @@
 #define _HAS_CXX23 (_HAS_CXX20 && _MSVC_LANG > 202002L)
 #endif
 
-// The UCRT's conversion state; Wine's mbstate_t is an int.
-#ifdef __cplusplus
-typedef int _Mbstatet;
+// The UCRT's conversion state (Wine's mbstate_t is an int): its size and its
+// name are part of the names msvcp140.dll exports (codecvt<wchar_t, char,
+// _Mbstatet>); wchar.h makes mbstate_t this type.
+#ifndef _MBSTATET_DEFINED
+#define _MBSTATET_DEFINED
+typedef struct _Mbstatet {
+  unsigned long _Wchar;
+  unsigned short _Byte, _State;
+} _Mbstatet;
 #endif

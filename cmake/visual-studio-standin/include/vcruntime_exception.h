@@ -1,8 +1,12 @@
 // std::exception and the allocation failures as Microsoft's runtime declares
 // them for the STL: a message pointer and an ownership flag, a virtual what().
+// Wine's eh.h gives terminate and its handlers C++ linkage; the UCRT's
+// declare them in C, the names ucrtbase.dll exports.
 #pragma once
 
+extern "C" {
 #include <eh.h>
+}
 #include <vcruntime.h>
 
 #pragma pack(push, _CRT_PACKING)
@@ -19,6 +23,9 @@ _ACRTIMP terminate_handler __cdecl _get_terminate(void);
 _ACRTIMP unexpected_handler __cdecl _get_unexpected(void);
 }
 
+// Without exceptions (_HAS_EXCEPTIONS=0, as Flutter builds a plug-in) the
+// STL's <exception> defines these classes itself.
+#if _HAS_EXCEPTIONS
 extern "C++" {
 namespace std {
 
@@ -70,5 +77,6 @@ class bad_array_new_length : public bad_alloc {
 
 }  // namespace std
 }
+#endif
 
 #pragma pack(pop)
