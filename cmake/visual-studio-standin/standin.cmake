@@ -62,7 +62,7 @@ add_dependencies(quillmar_vs_startup quillmar_vs_import_libraries)
 # out of the way.
 get_filename_component(standin_stl_src ${QUILLMAR_MSVC_STL_INC}/../src ABSOLUTE)
 set(standin_stl_sources xonce2.cpp sharedmutex.cpp syserror_import_lib.cpp filesystem.cpp
-  locale0_implib.cpp regex.cpp
+  locale0_implib.cpp nothrow.cpp regex.cpp
   xcharconv_ryu_tables.cpp)
 list(TRANSFORM standin_stl_sources PREPEND ${standin_stl_src}/)
 # cl.exe takes a dependent member template without the `template` keyword,

@@ -27,11 +27,19 @@ quillmar_install_packages() {
   fi
 }
 
+# Every build goes through the compiler cache, keyed by paths relative to
+# the checkout, so that another checkout on the same machine reuses it.
+export CCACHE_BASEDIR=$QUILLMAR_ROOT CCACHE_NOHASHDIR=true
+
 quillmar_build() {
   local preset=$1
   shift
   echo "== building ($preset)"
-  cmake --preset "$preset" -S "$QUILLMAR_ROOT" > /dev/null
+  local launcher=()
+  if command -v ccache > /dev/null; then
+    launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  fi
+  cmake --preset "$preset" -S "$QUILLMAR_ROOT" "${launcher[@]}" > /dev/null
   cmake --build --preset "$preset" "$@"
 }
 
