@@ -42,8 +42,14 @@ class VaultTurn {
       return;
     }
     auto deadline = std::chrono::steady_clock::now() + Current<VaultTurnWait>().Limit();
-    std::unique_lock<std::timed_mutex> hold(Mutex(), std::defer_lock);
-    if (!hold.try_lock_until(deadline)) throw VaultBusyError();
+    // Tried like the file lock: a timed wait on the steady clock is
+    // pthread_mutex_clocklock, which ThreadSanitizer does not see.
+    std::unique_lock<std::mutex> hold(Mutex(), std::try_to_lock);
+    while (!hold.owns_lock()) {
+      if (std::chrono::steady_clock::now() >= deadline) throw VaultBusyError();
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      hold.try_lock();
+    }
     std::string path = std::string(g_get_user_runtime_dir()) + "/quillmar-vault.lock";
     int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     while (fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -69,13 +75,13 @@ class VaultTurn {
   VaultTurn& operator=(const VaultTurn&) = delete;
 
  private:
-  static std::timed_mutex& Mutex() {
-    static std::timed_mutex mutex;
+  static std::mutex& Mutex() {
+    static std::mutex mutex;
     return mutex;
   }
 
   static thread_local int depth_;
-  std::unique_lock<std::timed_mutex> hold_;
+  std::unique_lock<std::mutex> hold_;
   int fd_ = -1;
 };
 
