@@ -4,6 +4,8 @@
 #include <future>
 #include <utility>
 
+#include "base/carried_failure.h"
+
 namespace quillmar::base {
 
 bool TaskQueue::Post(std::function<void()> task) {
@@ -54,18 +56,18 @@ bool TaskThread::RunAndWait(const std::function<void()>& task) {
     return true;
   }
   // Shared, so that neither side outlives the promise it touches.
-  auto done = std::make_shared<std::promise<void>>();
-  std::future<void> finished = done->get_future();
+  auto done = std::make_shared<std::promise<std::exception_ptr>>();
+  std::future<std::exception_ptr> finished = done->get_future();
   bool posted = Post([&task, done] {
     try {
       task();
-      done->set_value();
+      done->set_value(nullptr);
     } catch (...) {
-      done->set_exception(std::current_exception());
+      done->set_value(std::current_exception());
     }
   });
   if (!posted) return false;
-  finished.get();
+  if (std::exception_ptr failure = finished.get()) RethrowCarried(std::move(failure));
   return true;
 }
 

@@ -12,6 +12,7 @@
 #include <exception>
 #include <future>
 
+#include "base/carried_failure.h"
 #include "host/host_thread.h"
 #include "host/report.h"
 
@@ -130,18 +131,18 @@ bool HostThread::RunSync(const std::function<void()>& task) {
     task();
     return true;
   }
-  std::promise<void> done;
-  std::future<void> finished = done.get_future();
+  std::promise<std::exception_ptr> done;
+  std::future<std::exception_ptr> finished = done.get_future();
   bool posted = Post([&task, &done] {
     try {
       task();
-      done.set_value();
+      done.set_value(nullptr);
     } catch (...) {
-      done.set_exception(std::current_exception());
+      done.set_value(std::current_exception());
     }
   });
   if (!posted) return false;
-  finished.get();
+  if (std::exception_ptr failure = finished.get()) base::RethrowCarried(std::move(failure));
   return true;
 }
 

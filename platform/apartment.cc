@@ -1,7 +1,11 @@
 #include "platform/apartment.h"
 
+#include <exception>
 #include <future>
 #include <memory>
+#include <utility>
+
+#include "base/carried_failure.h"
 
 namespace quillmar::platform {
 
@@ -12,24 +16,26 @@ HResult EnterThroughQueue(WorkQueue& queue, std::function<void()> work) {
   }
   // The promise lives in the posted work only: work released unrun breaks
   // it, which answers the waiter.
-  auto done = std::make_shared<std::promise<void>>();
-  std::future<void> finished = done->get_future();
+  auto done = std::make_shared<std::promise<std::exception_ptr>>();
+  std::future<std::exception_ptr> finished = done->get_future();
   bool posted = queue.Post([work = std::move(work), done] {
     try {
       work();
-      done->set_value();
+      done->set_value(nullptr);
     } catch (...) {
-      done->set_exception(std::current_exception());
+      done->set_value(std::current_exception());
     }
   });
   done.reset();
   if (!posted) return kRpcEDisconnected;
+  std::exception_ptr failure;
   try {
-    finished.get();
+    failure = finished.get();
   } catch (const std::future_error& error) {
     if (error.code() != std::future_errc::broken_promise) throw;
     return kRpcEDisconnected;
   }
+  if (failure) base::RethrowCarried(std::move(failure));
   return kSOk;
 }
 

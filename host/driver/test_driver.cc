@@ -122,24 +122,37 @@ void TestDriver::RegisterPlugin(RegisterFunction register_function) {
   engine.RunSync([&engine, register_function] { register_function(engine.registrar()); });
 }
 
-std::future<std::vector<uint8_t>> TestDriver::Deliver(std::string channel,
-                                                      std::vector<uint8_t> message) {
-  auto promise = std::make_shared<std::promise<std::vector<uint8_t>>>();
-  std::future<std::vector<uint8_t>> reply = promise->get_future();
+std::future<std::optional<std::vector<uint8_t>>> TestDriver::Deliver(std::string channel,
+                                                                     std::vector<uint8_t> message) {
+  // Answers nothing when the engine releases the reply callable unanswered.
+  class Reply {
+   public:
+    ~Reply() {
+      if (!answered_) promise_.set_value(std::nullopt);
+    }
+    std::future<std::optional<std::vector<uint8_t>>> Future() { return promise_.get_future(); }
+    void Answer(std::vector<uint8_t> bytes) {
+      answered_ = true;
+      promise_.set_value(std::move(bytes));
+    }
+
+   private:
+    std::promise<std::optional<std::vector<uint8_t>>> promise_;
+    bool answered_ = false;
+  };
+  auto reply = std::make_shared<Reply>();
+  std::future<std::optional<std::vector<uint8_t>>> answer = reply->Future();
   engine_->Deliver(std::move(channel), std::move(message),
-                   [promise](std::vector<uint8_t> bytes) { promise->set_value(std::move(bytes)); });
-  return reply;
+                   [reply](std::vector<uint8_t> bytes) { reply->Answer(std::move(bytes)); });
+  return answer;
 }
 
 std::optional<std::vector<uint8_t>> TestDriver::DeliverAndWait(std::vector<uint8_t> message,
                                                                std::chrono::milliseconds timeout) {
-  std::future<std::vector<uint8_t>> reply = Deliver(kPluginChannel, std::move(message));
+  std::future<std::optional<std::vector<uint8_t>>> reply =
+      Deliver(kPluginChannel, std::move(message));
   if (reply.wait_for(timeout) != std::future_status::ready) return std::nullopt;
-  try {
-    return reply.get();
-  } catch (const std::future_error&) {
-    return std::nullopt;  // dropped unanswered
-  }
+  return reply.get();
 }
 
 MethodReply TestDriver::CallMethod(const std::string& method, const EncodableValue& arguments,

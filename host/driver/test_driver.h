@@ -81,9 +81,12 @@ class TestDriver {
   // the embedding calls a plug-in's export.
   void RegisterPlugin(RegisterFunction register_function);
 
-  // The reply to `message` on `channel`. The future breaks when the reply is
-  // dropped (engine shut down or stopped).
-  std::future<std::vector<uint8_t>> Deliver(std::string channel, std::vector<uint8_t> message);
+  // The reply to `message` on `channel`, or nothing when the reply is
+  // dropped (engine shut down or stopped). A drop is a value, not a broken
+  // promise: Microsoft's STL carries that as an exception_ptr, which Wine's
+  // runtime hands the handler after releasing it.
+  std::future<std::optional<std::vector<uint8_t>>> Deliver(std::string channel,
+                                                           std::vector<uint8_t> message);
   // The reply bytes, or nothing when none came within `timeout`.
   std::optional<std::vector<uint8_t>> DeliverAndWait(
       std::vector<uint8_t> message, std::chrono::milliseconds timeout = std::chrono::seconds(10));

@@ -11,9 +11,12 @@
 
 #include <algorithm>
 #include <climits>
+#include <exception>
 #include <future>
 #include <thread>
+#include <utility>
 
+#include "base/carried_failure.h"
 #include "platform/clipboard.h"
 #include "platform/linux/x11_clipboard.h"
 #include "platform/platform_error.h"
@@ -87,8 +90,8 @@ bool SelectionOwner::running() const {
 }
 
 void SelectionOwner::RunOnOwnerThread(std::function<void()> work) {
-  auto done = std::make_shared<std::promise<void>>();
-  std::future<void> finished = done->get_future();
+  auto done = std::make_shared<std::promise<std::exception_ptr>>();
+  std::future<std::exception_ptr> finished = done->get_future();
   {
     std::lock_guard lock(mutex_);
     if (!running_) RaiseOwnerGone();
@@ -97,9 +100,9 @@ void SelectionOwner::RunOnOwnerThread(std::function<void()> work) {
     queue_.push_back([work = std::move(work), done] {
       try {
         work();
-        done->set_value();
+        done->set_value(nullptr);
       } catch (...) {
-        done->set_exception(std::current_exception());
+        done->set_value(std::current_exception());
       }
     });
   }
@@ -107,11 +110,13 @@ void SelectionOwner::RunOnOwnerThread(std::function<void()> work) {
   if (write(wake_fd_, &one, sizeof(one)) < 0) {
     // The counter is already set; the thread wakes anyway.
   }
+  std::exception_ptr failure;
   try {
-    finished.get();
+    failure = finished.get();
   } catch (const std::future_error&) {
     RaiseOwnerGone();  // the thread ended before it got to the work
   }
+  if (failure) base::RethrowCarried(std::move(failure));
 }
 
 bool SelectionOwner::Place(std::shared_ptr<const Buffer> utf8, bool keep_out_of_history) {
