@@ -11,6 +11,15 @@ thread_local std::vector<std::exception_ptr> rethrown;
 
 }  // namespace
 
+void RunCarryingFailure(const std::function<void()>& work, std::promise<std::exception_ptr>& done) {
+  try {
+    work();
+    done.set_value(nullptr);
+  } catch (...) {
+    done.set_value(std::current_exception());
+  }
+}
+
 void RethrowCarried(std::exception_ptr failure) {
   // With nothing in flight and no handler running, no earlier failure's
   // object is in use any more.

@@ -3,8 +3,14 @@
 #pragma once
 
 #include <exception>
+#include <functional>
+#include <future>
 
 namespace quillmar::base {
+
+// Runs `work` and answers `done` with what it threw, or with nothing: the
+// waiter gets the failure as a value and throws it with RethrowCarried.
+void RunCarryingFailure(const std::function<void()>& work, std::promise<std::exception_ptr>& done);
 
 // Throws `failure` on the calling thread. The exception_ptr is kept alive
 // on this thread until no exception is in flight or handled on it: Wine's

@@ -58,14 +58,7 @@ bool TaskThread::RunAndWait(const std::function<void()>& task) {
   // Shared, so that neither side outlives the promise it touches.
   auto done = std::make_shared<std::promise<std::exception_ptr>>();
   std::future<std::exception_ptr> finished = done->get_future();
-  bool posted = Post([&task, done] {
-    try {
-      task();
-      done->set_value(nullptr);
-    } catch (...) {
-      done->set_value(std::current_exception());
-    }
-  });
+  bool posted = Post([&task, done] { RunCarryingFailure(task, *done); });
   if (!posted) return false;
   if (std::exception_ptr failure = finished.get()) RethrowCarried(std::move(failure));
   return true;

@@ -29,6 +29,18 @@ Registrations& GetRegistrations() {
   return *registrations;
 }
 
+// `field` of the latest live registration that has one.
+template <class Field>
+Field Latest(Field Registration::*field) {
+  Registrations& registrations = GetRegistrations();
+  std::lock_guard lock(registrations.mutex);
+  auto& entries = registrations.entries;
+  auto found = std::find_if(entries.rbegin(), entries.rend(),
+                            [field](const Registration& entry) { return entry.*field != nullptr; });
+  if (found == entries.rend()) return nullptr;
+  return (*found).*field;
+}
+
 }  // namespace
 
 const platform::PlatformString kResourceName(u"Quillmar");
@@ -69,24 +81,8 @@ void RemoveRegistration(const void* registrar) {
   entries.erase(kept, entries.end());
 }
 
-void* HostWindow() {
-  Registrations& registrations = GetRegistrations();
-  std::lock_guard lock(registrations.mutex);
-  for (auto entry = registrations.entries.rbegin(); entry != registrations.entries.rend();
-       ++entry) {
-    if (entry->window != nullptr) return entry->window;
-  }
-  return nullptr;
-}
+void* HostWindow() { return Latest(&Registration::window); }
 
-std::shared_ptr<platform::WorkQueue> HostThread() {
-  Registrations& registrations = GetRegistrations();
-  std::lock_guard lock(registrations.mutex);
-  for (auto entry = registrations.entries.rbegin(); entry != registrations.entries.rend();
-       ++entry) {
-    if (entry->thread != nullptr) return entry->thread;
-  }
-  return nullptr;
-}
+std::shared_ptr<platform::WorkQueue> HostThread() { return Latest(&Registration::thread); }
 
 }  // namespace quillmar

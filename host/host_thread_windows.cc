@@ -133,14 +133,7 @@ bool HostThread::RunSync(const std::function<void()>& task) {
   }
   std::promise<std::exception_ptr> done;
   std::future<std::exception_ptr> finished = done.get_future();
-  bool posted = Post([&task, &done] {
-    try {
-      task();
-      done.set_value(nullptr);
-    } catch (...) {
-      done.set_value(std::current_exception());
-    }
-  });
+  bool posted = Post([&task, &done] { base::RunCarryingFailure(task, done); });
   if (!posted) return false;
   if (std::exception_ptr failure = finished.get()) base::RethrowCarried(std::move(failure));
   return true;

@@ -18,14 +18,8 @@ HResult EnterThroughQueue(WorkQueue& queue, std::function<void()> work) {
   // it, which answers the waiter.
   auto done = std::make_shared<std::promise<std::exception_ptr>>();
   std::future<std::exception_ptr> finished = done->get_future();
-  bool posted = queue.Post([work = std::move(work), done] {
-    try {
-      work();
-      done->set_value(nullptr);
-    } catch (...) {
-      done->set_value(std::current_exception());
-    }
-  });
+  bool posted =
+      queue.Post([work = std::move(work), done] { base::RunCarryingFailure(work, *done); });
   done.reset();
   if (!posted) return kRpcEDisconnected;
   std::exception_ptr failure;

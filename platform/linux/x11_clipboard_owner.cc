@@ -97,14 +97,7 @@ void SelectionOwner::RunOnOwnerThread(std::function<void()> work) {
     if (!running_) RaiseOwnerGone();
     // A failure of the work goes back to the waiting caller; nothing may
     // escape the owner thread.
-    queue_.push_back([work = std::move(work), done] {
-      try {
-        work();
-        done->set_value(nullptr);
-      } catch (...) {
-        done->set_value(std::current_exception());
-      }
-    });
+    queue_.push_back([work = std::move(work), done] { base::RunCarryingFailure(work, *done); });
   }
   uint64_t one = 1;
   if (write(wake_fd_, &one, sizeof(one)) < 0) {

@@ -17,6 +17,7 @@
 #include "platform/platform_error.h"
 #include "platform/service_registry.h"
 #include "platform/vault.h"
+#include "platform/windows/windows_error.h"
 #include "platform/windows/winrt_support.h"
 
 namespace quillmar::platform {
@@ -46,7 +47,7 @@ class VaultTurn {
       return;
     }
     HANDLE mutex = CreateMutexW(nullptr, FALSE, L"Local\\QuillmarVaultTurn");
-    if (mutex == nullptr) throw LastError();
+    if (mutex == nullptr) throw windows::LastWin32Error();
     auto deadline = std::chrono::steady_clock::now() + Current<VaultTurnWait>().Limit();
     std::unique_lock<std::timed_mutex> hold(Mutex(), std::defer_lock);
     if (!hold.try_lock_until(deadline)) {
@@ -58,7 +59,7 @@ class VaultTurn {
     DWORD waited =
         WaitForSingleObject(mutex, static_cast<DWORD>(std::max<int64_t>(left.count(), 0)));
     if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
-      PlatformError error = waited == WAIT_TIMEOUT ? VaultBusyError() : LastError();
+      PlatformError error = waited == WAIT_TIMEOUT ? VaultBusyError() : windows::LastWin32Error();
       CloseHandle(mutex);
       throw error;
     }
@@ -78,10 +79,6 @@ class VaultTurn {
   static std::timed_mutex& Mutex() {
     static std::timed_mutex mutex;
     return mutex;
-  }
-  static PlatformError LastError() {
-    DWORD status = GetLastError();
-    return PlatformError(status != 0 ? HResultFromWin32(status) : kEFail);
   }
 
   static thread_local int depth_;
